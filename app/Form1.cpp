@@ -1,0 +1,340 @@
+#include "Form1.h"
+
+#include "noticetext.h"
+#include "portnumber.h"
+#include "prompts.h"
+#include "resizerule.h"
+#include "twips.h"
+#include "charset/ansicodepage.h"
+#include "charset/charsetcommands.h"
+#include "phonefs/download.h"
+#include "phonefs/listing.h"
+#include "windows/Form2.h"
+#include "windows/debugForm.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+
+namespace {
+
+constexpr int EnterKeyCode = 13;
+constexpr int RtsCtsAndXonXoff = 3;
+const QColor LampRed(255, 0, 0);
+const QColor LampGreen(0, 255, 0);
+
+// Filling a list would put its first entry in the field; the design text stays.
+void fillKeepingText(QComboBox *combo, const QStringList &entries)
+{
+    const QString designText = combo->currentText();
+    combo->addItems(entries);
+    combo->setCurrentIndex(-1);
+    combo->setEditText(designText);
+}
+
+void centreOnScreen(QWidget *window)
+{
+    if (const QScreen *screen = window->screen())
+        window->move(screen->availableGeometry().center() - window->rect().center());
+}
+
+} // namespace
+
+Form1::Form1(Prompts &prompts, QWidget *parent)
+    : QMainWindow(parent)
+    , m_prompts(prompts)
+    , MSC(this)
+    , m_dispatcher(m_link, MSC, *this, prompts)
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Vantor Morvex v0.92"));
+    setFont(Twips::designFont(font()));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/morvex.svg")));
+    createControls();
+    createMenus();
+    resize(Twips::toPixels(3690), Twips::toPixels(4410) + menuBar()->sizeHint().height());
+    centreOnScreen(this);
+
+    centralWidget()->installEventFilter(this);
+    List2->installEventFilter(this);
+    connect(btnConnect, &QPushButton::clicked, this, &Form1::btnConnect_Click);
+    connect(Command3, &QPushButton::clicked, this, &Form1::Command3_Click);
+    connect(btnRefresh, &QPushButton::clicked, this, &Form1::btnRefresh_Click);
+    connect(btnDownload, &QPushButton::clicked, this, &Form1::btnDownload_Click);
+    connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
+    connect(List2, &QListWidget::itemDoubleClicked, this, &Form1::List2_DblClick);
+    connect(&MSC, &MSC::onComm, this, &Form1::MSC_OnComm);
+
+    Form_Load();
+}
+
+Form1::~Form1() = default;
+
+void Form1::setInputEnabled(bool enabled)
+{
+    // The top-level window stays enabled: disabling it would disable the dialogs
+    // it owns as well, and the close box must keep working.
+    centralWidget()->setEnabled(enabled);
+    menuBar()->setEnabled(enabled);
+    for (QAction *action : std::as_const(m_availableActions))
+        action->setEnabled(enabled);
+}
+
+debugForm *Form1::debugWindow()
+{
+    if (!m_debugForm) {
+        m_debugForm = new debugForm(MSC, m_prompts, this);
+        centreOnScreen(m_debugForm);
+    }
+    return m_debugForm;
+}
+
+void Form1::Form_Load()
+{
+    MSC.setRThreshold(1);
+    QStringList ports;
+    for (int n = 1; n <= 20; ++n)
+        ports.append(QString::number(n));
+    fillKeepingText(Combo1, ports);
+    fillKeepingText(Combo2, {QStringLiteral("256000"), QStringLiteral("128000"), QStringLiteral("115200"),
+                             QStringLiteral("57600"), QStringLiteral("56000"), QStringLiteral("38400"),
+                             QStringLiteral("19200"), QStringLiteral("14400"), QStringLiteral("9600")});
+}
+
+void Form1::Form_Resize()
+{
+    const QSize client = centralWidget()->size();
+    const int W = Twips::fromPixels(client.width()) + OuterExtraWidth;
+    const int H = Twips::fromPixels(client.height()) + OuterExtraHeight;
+
+    auto inTwips = [](const QWidget *widget) {
+        const QRect pixels = widget->geometry();
+        return QRect(Twips::fromPixels(pixels.x()), Twips::fromPixels(pixels.y()),
+                     Twips::fromPixels(pixels.width()), Twips::fromPixels(pixels.height()));
+    };
+    ResizingControls controls{inTwips(List2), inTwips(Txt2Write), inTwips(ComStatus),
+                              inTwips(Frame1), inTwips(Command2)};
+    ApplyResizeRule(controls, W, H);
+    List2->setGeometry(Twips::toPixels(controls.list2));
+    Txt2Write->setGeometry(Twips::toPixels(controls.txt2Write));
+    ComStatus->setGeometry(Twips::toPixels(controls.comStatus));
+    Frame1->setGeometry(Twips::toPixels(controls.frame1));
+    Command2->setGeometry(Twips::toPixels(controls.command2));
+}
+
+void Form1::Form_Unload()
+{
+    if (m_debugForm)
+        m_debugForm->close();
+    if (m_aboutForm)
+        m_aboutForm->close();
+    if (MSC.isPortOpen())
+        (void)MSC.setPortOpen(false);
+}
+
+void Form1::btnConnect_Click()
+{
+    qint16 port = 0;
+    if (!succeeded(PortNumberFromText(Combo1->currentText(), port)) || !succeeded(MSC.setCommPort(port))
+        || !succeeded(MSC.setSettings(Combo2->currentText() + QStringLiteral(",n,8,1")))
+        || !succeeded(MSC.setPortOpen(true)) || !succeeded(MSC.setHandshaking(RtsCtsAndXonXoff))
+        || !succeeded(RequestListing(m_link, MSC))) {
+        return;
+    }
+    List1->clear();
+    List2->clear();
+}
+
+void Form1::nmu_cmd_connect_Click()
+{
+    btnConnect_Click();
+}
+
+void Form1::Command3_Click()
+{
+    if (MSC.isPortOpen())
+        (void)MSC.setPortOpen(false);
+    else
+        m_prompts.message(QStringLiteral("Нет соединения"), Prompts::Icon::Information);
+    setLamp(false);
+}
+
+void Form1::mnu_cmd_disconnect_Click()
+{
+    Command3_Click();
+}
+
+void Form1::Command2_Click()
+{
+    close();
+}
+
+void Form1::mnu_cmd_exit_Click()
+{
+    Command2_Click();
+}
+
+void Form1::btnRefresh_Click()
+{
+    if (!succeeded(RequestListing(m_link, MSC)))
+        return;
+    List1->clear();
+    List2->clear();
+}
+
+void Form1::mnu_cmd_refresh_Click()
+{
+    btnRefresh_Click();
+}
+
+void Form1::List2_DblClick()
+{
+    const std::optional<Entry> entry = selectedEntry();
+    if (!entry || !succeeded(StartDownload(m_link, MSC, entry->rawName)))
+        return;
+    setDownloadRunning(true);
+    showDownloadProgress(0);
+}
+
+void Form1::btnDownload_Click()
+{
+    List2_DblClick();
+}
+
+void Form1::List2_KeyDown(int keyCode)
+{
+    if (keyCode != EnterKeyCode)
+        return;
+    if (m_prompts.question(QStringLiteral("Скачать файл на комп?")))
+        List2_DblClick();
+}
+
+void Form1::MSC_OnComm()
+{
+    m_dispatcher.MSC_OnComm();
+}
+
+void Form1::mnu_CS_Get_Click()
+{
+    // The entry is there to be seen; the phone is not asked.
+}
+
+void Form1::mnu_CS_SetGSM_Click()
+{
+    debugWindow()->setCommandLine(CharsetCommand::SelectGsm);
+}
+
+void Form1::mnu_CS_SetUTF8_Click()
+{
+    debugWindow()->setCommandLine(CharsetCommand::SelectUtf8);
+    succeeded(MSC.output(CharsetCommand::SelectUtf8 + QLatin1Char('\r')));
+}
+
+void Form1::nmuDebug_Click()
+{
+    debugForm *window = debugWindow();
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+void Form1::mnuHelp_Click()
+{
+    if (!m_aboutForm) {
+        m_aboutForm = new Form2(this);
+        centreOnScreen(m_aboutForm);
+    }
+    m_aboutForm->show();
+    m_aboutForm->raise();
+    m_aboutForm->activateWindow();
+}
+
+void Form1::closeEvent(QCloseEvent *event)
+{
+    Form_Unload();
+    event->accept();
+}
+
+bool Form1::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == centralWidget() && event->type() == QEvent::Resize) {
+        Form_Resize();
+    } else if (watched == List2 && event->type() == QEvent::KeyPress) {
+        const auto *key = static_cast<const QKeyEvent *>(event);
+        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+        List2_KeyDown(enter ? EnterKeyCode : key->key());
+        return enter;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+bool Form1::succeeded(const MaybeFailure &failure)
+{
+    if (failure)
+        m_prompts.message(failure->message(), Prompts::Icon::None);
+    return !failure;
+}
+
+void Form1::addEntry(const QByteArray &rawName, const QString &readableName)
+{
+    auto *raw = new QListWidgetItem(AnsiCodePage::toText(rawName), List1);
+    raw->setData(Qt::UserRole, rawName);
+    List2->addItem(readableName);
+}
+
+std::optional<LinkView::Entry> Form1::selectedEntry() const
+{
+    const QList<QListWidgetItem *> selected = List2->selectedItems();
+    if (selected.isEmpty())
+        return std::nullopt;
+    const int index = List2->row(selected.first());
+    const QListWidgetItem *raw = List1->item(index);
+    if (!raw)
+        return std::nullopt;
+    return Entry{raw->data(Qt::UserRole).toByteArray(), selected.first()->text()};
+}
+
+void Form1::setListingStatus(const QString &text)
+{
+    debugWindow()->setStatus(text);
+}
+
+void Form1::setDownloadRunning(bool running)
+{
+    setInputEnabled(!running);
+    Text1->setVisible(running);
+    if (running)
+        Text1->raise();
+}
+
+void Form1::showDownloadProgress(qint64 bytesReceived)
+{
+    Text1->setPlainText(CopyingNoticeText(bytesReceived));
+}
+
+void Form1::showPieceLength(qsizetype length)
+{
+    Txt2Write->setText(QString::number(length));
+}
+
+void Form1::appendTraffic(const QByteArray &piece)
+{
+    debugWindow()->appendLog(piece);
+}
+
+void Form1::setLamp(bool linkUp)
+{
+    QPalette palette = ComStatus->palette();
+    const QColor colour = linkUp ? LampGreen : LampRed;
+    for (const auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+        palette.setColor(group, QPalette::Window, colour);
+    ComStatus->setPalette(palette);
+}

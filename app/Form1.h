@@ -1,0 +1,120 @@
+#pragma once
+
+#include "Module1.h"
+#include "failure.h"
+#include "linkview.h"
+#include "msc.h"
+#include "receivedispatcher.h"
+
+#include <QMainWindow>
+#include <QPointer>
+
+class Prompts;
+class debugForm;
+class Form2;
+class QAction;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+
+// The main window: the port fields, the list of the phone's applications, the
+// copying notice, the status field with the connection lamp, and the serial control.
+class Form1 : public QMainWindow, private LinkView
+{
+    Q_OBJECT
+
+public:
+    explicit Form1(Prompts &prompts, QWidget *parent = nullptr);
+    ~Form1() override;
+
+    // Takes or gives back all input to the window's controls, menus and shortcuts,
+    // while the dialogs the window owns stay usable.
+    void setInputEnabled(bool enabled);
+
+    // The debug window, created hidden on first use.
+    debugForm *debugWindow();
+
+    void Form_Load();
+    void Form_Resize();
+    void Form_Unload();
+    void btnConnect_Click();
+    void nmu_cmd_connect_Click();
+    void Command3_Click();
+    void mnu_cmd_disconnect_Click();
+    void Command2_Click();
+    void mnu_cmd_exit_Click();
+    void btnRefresh_Click();
+    void mnu_cmd_refresh_Click();
+    void List2_DblClick();
+    void btnDownload_Click();
+    void List2_KeyDown(int keyCode);
+    void MSC_OnComm();
+    void mnu_CS_Get_Click();
+    void mnu_CS_SetGSM_Click();
+    void mnu_CS_SetUTF8_Click();
+    void nmuDebug_Click();
+    void mnuHelp_Click();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void createControls();
+    void createMenus();
+    bool succeeded(const MaybeFailure &failure);
+
+    // LinkView
+    void addEntry(const QByteArray &rawName, const QString &readableName) override;
+    std::optional<Entry> selectedEntry() const override;
+    void setListingStatus(const QString &text) override;
+    void setDownloadRunning(bool running) override;
+    void showDownloadProgress(qint64 bytesReceived) override;
+    void showPieceLength(qsizetype length) override;
+    void appendTraffic(const QByteArray &piece) override;
+    void setLamp(bool linkUp) override;
+
+    Prompts &m_prompts;
+    Module1 m_link;
+    QPointer<debugForm> m_debugForm;
+    QPointer<Form2> m_aboutForm;
+    // Menu entries the user can choose, taken away while input is refused.
+    QList<QAction *> m_availableActions;
+
+    // The window's controls keep their design names.
+    QComboBox *Combo1 = nullptr;
+    QPushButton *btnConnect = nullptr;
+    QLabel *Label1 = nullptr;
+    QLabel *Label2 = nullptr;
+    QComboBox *Combo2 = nullptr;
+    QLabel *ComStatus = nullptr;
+    QFrame *Frame1 = nullptr;
+    QPushButton *Command2 = nullptr;
+    QListWidget *List1 = nullptr;
+    QPushButton *Command3 = nullptr;
+    QLineEdit *Txt2Write = nullptr;
+    QPlainTextEdit *Text1 = nullptr;
+    QPushButton *btnRefresh = nullptr;
+    QListWidget *List2 = nullptr;
+    QPushButton *btnDownload = nullptr;
+    ::MSC MSC;
+
+    QAction *nmu_cmd_connect = nullptr;
+    QAction *mnu_cmd_disconnect = nullptr;
+    QAction *mnu_cmd_refresh = nullptr;
+    QAction *mnu_cmd_exit = nullptr;
+    QAction *mnu_CS_Get = nullptr;
+    QAction *mnu_CS_SetGSM = nullptr;
+    QAction *mnu_CS_SetIRA = nullptr;
+    QAction *mnu_CS_Set8859n = nullptr;
+    QAction *mnu_CS_SetUTF8 = nullptr;
+    QAction *nmuDebug = nullptr;
+    QAction *mnuHelp = nullptr;
+
+    ReceiveDispatcher m_dispatcher;
+};

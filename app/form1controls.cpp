@@ -1,0 +1,190 @@
+// Builds the main window's controls and menus at their design places.
+#include "Form1.h"
+
+#include "shortcutguard.h"
+#include "twips.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+namespace {
+
+template<typename Widget>
+Widget *place(QWidget *client, const char *name, const QRect &twips)
+{
+    auto *widget = new Widget(client);
+    widget->setObjectName(QLatin1String(name));
+    widget->setGeometry(Twips::toPixels(twips));
+    return widget;
+}
+
+QPushButton *pictureButton(QWidget *client, const char *name, const QRect &twips,
+                           const QString &picture, const QString &toolTip)
+{
+    auto *button = place<QPushButton>(client, name, twips);
+    button->setIcon(QIcon(picture));
+    button->setIconSize(QSize(16, 16));
+    button->setToolTip(toolTip);
+    return button;
+}
+
+QLabel *label(QWidget *client, const char *name, const QRect &twips, const QString &text)
+{
+    auto *label = place<QLabel>(client, name, twips);
+    label->setText(text);
+    return label;
+}
+
+QComboBox *editableCombo(QWidget *client, const char *name, const QRect &twips, const QString &text)
+{
+    auto *combo = place<QComboBox>(client, name, twips);
+    combo->setEditable(true);
+    combo->setInsertPolicy(QComboBox::NoInsert);
+    combo->setEditText(text);
+    return combo;
+}
+
+// The same colours whether the window takes input or not.
+void setColourInAllStates(QWidget *widget, QPalette::ColorRole role, const QColor &colour)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Active, role, colour);
+    palette.setColor(QPalette::Inactive, role, colour);
+    palette.setColor(QPalette::Disabled, role, colour);
+    widget->setPalette(palette);
+}
+
+} // namespace
+
+void Form1::createControls()
+{
+    auto *client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    setCentralWidget(client);
+
+    Combo1 = editableCombo(client, "Combo1", {2040, 480, 975, 315}, QStringLiteral("5"));
+    btnConnect = pictureButton(client, "btnConnect", {120, 0, 375, 375},
+                               QStringLiteral(":/icons/connect.svg"), QStringLiteral("Соединится"));
+    Label1 = label(client, "Label1", {120, 480, 1575, 255}, QStringLiteral("Номер СОМ-порта:"));
+    Label2 = label(client, "Label2", {120, 840, 1815, 255}, QStringLiteral("Скорость соединения:"));
+    Combo2 = editableCombo(client, "Combo2", {2040, 840, 975, 315}, QStringLiteral("115200"));
+
+    ComStatus = place<QLabel>(client, "ComStatus", {3480, 4200, 135, 135});
+    ComStatus->setAutoFillBackground(true);
+    ComStatus->setFrameShape(QFrame::Box);
+    ComStatus->setToolTip(QStringLiteral("Статус соединения"));
+    setLamp(false);
+
+    Frame1 = place<QFrame>(client, "Frame1", {120, 1200, 3495, 120});
+    Frame1->setFrameShape(QFrame::Box);
+    Frame1->setFrameShadow(QFrame::Sunken);
+
+    Command2 = pictureButton(client, "Command2", {2160, 0, 375, 375},
+                             QStringLiteral(":/icons/exit.svg"), QStringLiteral("Выход"));
+
+    List1 = place<QListWidget>(client, "List1", {840, 1080, 855, 645});
+    List1->hide();
+
+    Command3 = pictureButton(client, "Command3", {600, 0, 375, 375},
+                             QStringLiteral(":/icons/disconnect.svg"), QStringLiteral("Разъединится"));
+
+    Txt2Write = place<QLineEdit>(client, "Txt2Write", {0, 4080, 3375, 285});
+    Txt2Write->setEnabled(false);
+    Txt2Write->setToolTip(QStringLiteral("А.. Рабочая иформация"));
+    setColourInAllStates(Txt2Write, QPalette::Base, QColor(0, 0, 0));
+    setColourInAllStates(Txt2Write, QPalette::Text, QColor(0, 192, 0));
+
+    btnRefresh = pictureButton(client, "btnRefresh", {1080, 0, 375, 375},
+                               QStringLiteral(":/icons/refresh.svg"), QStringLiteral("Обновить каталог"));
+
+    List2 = place<QListWidget>(client, "List2", {0, 1440, 3615, 2595});
+    List2->setSelectionMode(QAbstractItemView::SingleSelection);
+
+    btnDownload = pictureButton(client, "btnDownload", {1560, 0, 375, 375},
+                                QStringLiteral(":/icons/download.svg"), QString());
+
+    // The notice lies over the list; it shows while the window takes no input,
+    // so it keeps its colours then.
+    Text1 = place<QPlainTextEdit>(client, "Text1", {480, 1440, 2775, 855});
+    Text1->setReadOnly(true);
+    Text1->setPlainText(QStringLiteral("ИДЕТ КОПИРОВАНИЕ\n"));
+    QFont noticeFont(QStringLiteral("MS Sans Serif"));
+    noticeFont.setPointSizeF(13.5);
+    noticeFont.setBold(true);
+    Text1->setFont(noticeFont);
+    setColourInAllStates(Text1, QPalette::Text, palette().color(QPalette::Active, QPalette::Text));
+    setColourInAllStates(Text1, QPalette::Base, palette().color(QPalette::Active, QPalette::Base));
+    Text1->hide();
+
+    setTabOrder(Combo1, btnConnect);
+    setTabOrder(btnConnect, Combo2);
+    setTabOrder(Combo2, Command2);
+    setTabOrder(Command2, Command3);
+    setTabOrder(Command3, Text1);
+    setTabOrder(Text1, btnRefresh);
+    setTabOrder(btnRefresh, List2);
+    setTabOrder(List2, btnDownload);
+    Combo1->setFocus();
+}
+
+void Form1::createMenus()
+{
+    auto addItem = [this](QMenu *menu, const char *name, const QString &caption,
+                          void (Form1::*handler)(), const QKeySequence &shortcut = {}) {
+        QAction *action = menu->addAction(caption);
+        action->setObjectName(QLatin1String(name));
+        action->setShortcut(shortcut);
+        connect(action, &QAction::triggered, this, handler);
+        m_availableActions.append(action);
+        return action;
+    };
+    auto unavailable = [this](QAction *action, bool hidden) {
+        action->setEnabled(false);
+        action->setVisible(!hidden);
+        m_availableActions.removeOne(action);
+    };
+
+    QMenu *mnuCommands = menuBar()->addMenu(QStringLiteral("Комманды"));
+    mnuCommands->setObjectName(QStringLiteral("mnuCommands"));
+    nmu_cmd_connect = addItem(mnuCommands, "nmu_cmd_connect", QStringLiteral("Подключиться"),
+                              &Form1::nmu_cmd_connect_Click, QKeySequence(Qt::CTRL | Qt::Key_C));
+    mnu_cmd_disconnect = addItem(mnuCommands, "mnu_cmd_disconnect", QStringLiteral("Отключиться"),
+                                 &Form1::mnu_cmd_disconnect_Click, QKeySequence(Qt::CTRL | Qt::Key_D));
+    mnu_cmd_refresh = addItem(mnuCommands, "mnu_cmd_refresh", QStringLiteral("Обновить каталог"),
+                              &Form1::mnu_cmd_refresh_Click, QKeySequence(Qt::CTRL | Qt::Key_R));
+    mnu_cmd_exit = addItem(mnuCommands, "mnu_cmd_exit", QStringLiteral("Выйти из программы"),
+                           &Form1::mnu_cmd_exit_Click, QKeySequence(Qt::CTRL | Qt::Key_X));
+
+    QMenu *mnuCharSet = menuBar()->addMenu(QStringLiteral("Кодировка"));
+    mnuCharSet->setObjectName(QStringLiteral("mnuCharSet"));
+    mnu_CS_Get = addItem(mnuCharSet, "mnu_CS_Get", QStringLiteral("Получить текущую"),
+                         &Form1::mnu_CS_Get_Click);
+    mnu_CS_SetGSM = addItem(mnuCharSet, "mnu_CS_SetGSM", QStringLiteral("Установить GSM"),
+                            &Form1::mnu_CS_SetGSM_Click);
+    unavailable(mnu_CS_SetGSM, false);
+    mnu_CS_SetIRA = mnuCharSet->addAction(QStringLiteral("Установить IRA"));
+    mnu_CS_SetIRA->setObjectName(QStringLiteral("mnu_CS_SetIRA"));
+    unavailable(mnu_CS_SetIRA, true);
+    mnu_CS_Set8859n = mnuCharSet->addAction(QStringLiteral("Установить 8859-n"));
+    mnu_CS_Set8859n->setObjectName(QStringLiteral("mnu_CS_Set8859n"));
+    unavailable(mnu_CS_Set8859n, true);
+    mnu_CS_SetUTF8 = addItem(mnuCharSet, "mnu_CS_SetUTF8", QStringLiteral("Установить UTF-8"),
+                             &Form1::mnu_CS_SetUTF8_Click);
+
+    QMenu *mnuGHelp = menuBar()->addMenu(QStringLiteral("Инфо"));
+    mnuGHelp->setObjectName(QStringLiteral("mnuGHelp"));
+    nmuDebug = addItem(mnuGHelp, "nmuDebug", QStringLiteral("Debug"), &Form1::nmuDebug_Click);
+    unavailable(nmuDebug, false);
+    mnuHelp = addItem(mnuGHelp, "mnuHelp", QStringLiteral("О Программе"), &Form1::mnuHelp_Click,
+                      QKeySequence(Qt::Key_F1));
+
+    new ShortcutGuard(this, {nmu_cmd_connect->shortcut(), mnu_cmd_disconnect->shortcut(),
+                             mnu_cmd_refresh->shortcut(), mnu_cmd_exit->shortcut()});
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <optional>
+
+// What the receive dispatcher shows and reads on the windows. The windows
+// implement it; tests implement it without widgets.
+class LinkView
+{
+public:
+    struct Entry
+    {
+        QByteArray rawName;
+        QString readableName;
+    };
+
+    virtual ~LinkView() = default;
+
+    // The two parallel name lists.
+    virtual void addEntry(const QByteArray &rawName, const QString &readableName) = 0;
+    virtual std::optional<Entry> selectedEntry() const = 0;
+    // The debug window's status label.
+    virtual void setListingStatus(const QString &text) = 0;
+
+    // While a file is read the main window takes no input and shows the copying
+    // notice with the bytes received so far.
+    virtual void setDownloadRunning(bool running) = 0;
+    virtual void showDownloadProgress(qint64 bytesReceived) = 0;
+
+    // The main window's status field: the length of the last piece.
+    virtual void showPieceLength(qsizetype length) = 0;
+    // The debug window's traffic log.
+    virtual void appendTraffic(const QByteArray &piece) = 0;
+    // The connection lamp.
+    virtual void setLamp(bool linkUp) = 0;
+};

@@ -1,0 +1,271 @@
+#include "msc.h"
+
+#include "charset/ansicodepage.h"
+
+#include <QtGlobal>
+#include <limits>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#else
+#include <termios.h>
+#endif
+
+namespace {
+
+struct LineSettings
+{
+    qint32 speed = 0;
+    QSerialPort::Parity parity = QSerialPort::NoParity;
+    QSerialPort::DataBits dataBits = QSerialPort::Data8;
+    QSerialPort::StopBits stopBits = QSerialPort::OneStop;
+};
+
+std::optional<LineSettings> parseSettings(const QString &text)
+{
+    const QStringList fields = text.split(QLatin1Char(','));
+    if (fields.size() != 4)
+        return std::nullopt;
+
+    LineSettings line;
+    bool ok = false;
+    const qlonglong speed = fields[0].trimmed().toLongLong(&ok);
+    if (!ok || speed <= 0 || speed > std::numeric_limits<qint32>::max())
+        return std::nullopt;
+    line.speed = static_cast<qint32>(speed);
+
+    const QString parity = fields[1].trimmed().toLower();
+    if (parity == u"n")
+        line.parity = QSerialPort::NoParity;
+    else if (parity == u"e")
+        line.parity = QSerialPort::EvenParity;
+    else if (parity == u"o")
+        line.parity = QSerialPort::OddParity;
+    else if (parity == u"m")
+        line.parity = QSerialPort::MarkParity;
+    else if (parity == u"s")
+        line.parity = QSerialPort::SpaceParity;
+    else
+        return std::nullopt;
+
+    const int dataBits = fields[2].trimmed().toInt(&ok);
+    if (!ok || dataBits < 5 || dataBits > 8)
+        return std::nullopt;
+    line.dataBits = static_cast<QSerialPort::DataBits>(dataBits);
+
+    const QString stopBits = fields[3].trimmed();
+    if (stopBits == u"1")
+        line.stopBits = QSerialPort::OneStop;
+    else if (stopBits == u"1.5")
+        line.stopBits = QSerialPort::OneAndHalfStop;
+    else if (stopBits == u"2")
+        line.stopBits = QSerialPort::TwoStop;
+    else
+        return std::nullopt;
+    return line;
+}
+
+// QSerialPort offers one kind of flow control at a time; mode 3 wants XON/XOFF on
+// top of RTS/CTS, so that half is set on the open handle.
+bool addSoftwareFlowControl(QSerialPort &port)
+{
+#ifdef Q_OS_WIN
+    const auto handle = static_cast<HANDLE>(port.handle());
+    DCB dcb;
+    ZeroMemory(&dcb, sizeof dcb);
+    dcb.DCBlength = sizeof dcb;
+    if (!GetCommState(handle, &dcb))
+        return false;
+    dcb.fOutX = TRUE;
+    dcb.fInX = TRUE;
+    return SetCommState(handle, &dcb);
+#else
+    termios attributes{};
+    if (tcgetattr(port.handle(), &attributes) == -1)
+        return false;
+    attributes.c_iflag |= IXON | IXOFF;
+    attributes.c_iflag &= ~IXANY;
+    return tcsetattr(port.handle(), TCSANOW, &attributes) == 0;
+#endif
+}
+
+} // namespace
+
+MSC::MSC(QObject *parent)
+    : QObject(parent)
+{
+    // Queued, so a slot may open a modal dialog without QSerialPort holding back
+    // its next readyRead(): arrivals during the dialog are queued as events too.
+    connect(&m_port, &QSerialPort::readyRead, this, &MSC::handleReadyRead, Qt::QueuedConnection);
+    connect(&m_port, &QSerialPort::errorOccurred, this, &MSC::handleError);
+}
+
+QString MSC::deviceForPort(int port)
+{
+#ifdef Q_OS_WIN
+    return QStringLiteral("COM%1").arg(port);
+#else
+    const QByteArray mapped = qgetenv("MORVEX_COM" + QByteArray::number(port));
+    if (!mapped.isEmpty())
+        return QString::fromLocal8Bit(mapped);
+    return QStringLiteral("/dev/ttyS%1").arg(port - 1);
+#endif
+}
+
+MaybeFailure MSC::setCommPort(qint16 port)
+{
+    if (m_port.isOpen())
+        return Failure{FailureCode::DeviceBusy, QStringLiteral("Port already open")};
+    if (port < 1)
+        return Failure{FailureCode::InvalidPortNumber, QStringLiteral("Invalid port number")};
+    m_commPort = port;
+    return std::nullopt;
+}
+
+MaybeFailure MSC::setSettings(const QString &settings)
+{
+    const std::optional<LineSettings> line = parseSettings(settings);
+    if (!line)
+        return Failure{FailureCode::InvalidSettings,
+                       QStringLiteral("Invalid settings \"%1\"").arg(settings)};
+    // On a closed port these are only stored; the device checks them at opening.
+    if (!m_port.setBaudRate(line->speed) || !m_port.setParity(line->parity)
+        || !m_port.setDataBits(line->dataBits) || !m_port.setStopBits(line->stopBits)) {
+        return portFailure();
+    }
+    m_settings = settings;
+    return std::nullopt;
+}
+
+MaybeFailure MSC::setPortOpen(bool open)
+{
+    if (!open) {
+        m_port.close();
+        return std::nullopt;
+    }
+    if (m_port.isOpen())
+        return Failure{FailureCode::DeviceBusy, QStringLiteral("Port already open")};
+
+    m_device = deviceForPort(m_commPort);
+    m_port.setPortName(m_device);
+    m_opening = true;
+    const bool opened = m_port.open(QIODevice::ReadWrite);
+    m_opening = false;
+    if (!opened) {
+        const Failure failure = portFailure();
+        m_port.clearError();
+        return failure;
+    }
+    m_salvaged.clear();
+    return applyHandshaking();
+}
+
+MaybeFailure MSC::setHandshaking(int mode)
+{
+    if (mode < NoHandshaking || mode > RtsCtsXonXoff)
+        return Failure{FailureCode::InvalidSettings,
+                       QStringLiteral("Invalid handshaking mode %1").arg(mode)};
+    m_handshaking = mode;
+    return m_port.isOpen() ? applyHandshaking() : std::nullopt;
+}
+
+MaybeFailure MSC::applyHandshaking()
+{
+    const bool hardware = m_handshaking == RtsCts || m_handshaking == RtsCtsXonXoff;
+    const bool software = m_handshaking == XonXoff || m_handshaking == RtsCtsXonXoff;
+    const auto flow = hardware ? QSerialPort::HardwareControl
+                      : software ? QSerialPort::SoftwareControl
+                                 : QSerialPort::NoFlowControl;
+    if (!m_port.setFlowControl(flow))
+        return portFailure();
+    if (hardware && software && !addSoftwareFlowControl(m_port)) {
+        return Failure{FailureCode::SettingRefused,
+                       QStringLiteral("%1: XON/XOFF flow control refused").arg(m_device)};
+    }
+    return std::nullopt;
+}
+
+MaybeFailure MSC::output(const QString &text)
+{
+    if (!m_port.isOpen())
+        return Failure{FailureCode::PortNotOpen, QStringLiteral("Port is not open")};
+    const QByteArray bytes = AnsiCodePage::fromText(text);
+    if (m_port.write(bytes) != bytes.size()) {
+        const Failure failure = portFailure();
+        m_port.clearError();
+        return failure;
+    }
+    return std::nullopt;
+}
+
+QByteArray MSC::input()
+{
+    QByteArray piece = std::exchange(m_salvaged, {});
+    if (m_port.isOpen())
+        piece += m_port.readAll();
+    return piece;
+}
+
+void MSC::handleReadyRead()
+{
+    if (m_rThreshold > 0)
+        raise(ReceiveEvent);
+}
+
+void MSC::handleError(QSerialPort::SerialPortError error)
+{
+    if (error == QSerialPort::NoError || m_opening || !m_port.isOpen())
+        return;
+
+    m_eventFailure = portFailure();
+    m_port.clearError();
+    if (error == QSerialPort::ResourceError || error == QSerialPort::ReadError) {
+        // A vanished device (a pulled cable, or a pseudo-terminal whose other end
+        // closed) keeps signalling as long as the port stays open, hundreds of
+        // thousands of times a second. Close at once, keep what was received, and
+        // report it as one event.
+        m_salvaged += m_port.readAll();
+        m_port.close();
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (!m_salvaged.isEmpty())
+                    raise(ReceiveEvent);
+                raise(DeviceLostEvent);
+            },
+            Qt::QueuedConnection);
+        return;
+    }
+    QMetaObject::invokeMethod(this, [this] { raise(LineErrorEvent); }, Qt::QueuedConnection);
+}
+
+void MSC::raise(int event)
+{
+    if (event != ReceiveEvent || !m_pendingEvents.contains(ReceiveEvent))
+        m_pendingEvents.enqueue(event);
+    if (m_delivering)
+        return;
+
+    m_delivering = true;
+    while (!m_pendingEvents.isEmpty()) {
+        const int next = m_pendingEvents.dequeue();
+        if (next == ReceiveEvent && !inputWaiting())
+            continue;
+        m_event = next;
+        emit onComm();
+    }
+    m_delivering = false;
+}
+
+bool MSC::inputWaiting() const
+{
+    return !m_salvaged.isEmpty()
+           || (m_port.isOpen() && m_port.bytesAvailable() >= qMax<qint16>(1, m_rThreshold));
+}
+
+Failure MSC::portFailure() const
+{
+    const int code = m_port.error() == QSerialPort::NoError ? FailureCode::SerialOther
+                                                            : static_cast<int>(m_port.error());
+    return Failure{code, QStringLiteral("%1: %2").arg(m_device, m_port.errorString())};
+}

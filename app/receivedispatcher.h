@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QByteArray>
+
+struct Module1;
+class LinkView;
+class Prompts;
+class SerialControl;
+
+// The handling of the serial control's communication event: gathers the pieces of
+// each reply, reports rejected commands, hands every completed reply to the
+// listing parser and drives a download piece by piece until it is saved.
+class ReceiveDispatcher
+{
+public:
+    ReceiveDispatcher(Module1 &link, SerialControl &port, LinkView &view, Prompts &prompts);
+
+    void MSC_OnComm();
+
+private:
+    void handlePiece(const QByteArray &piece);
+    QByteArray withoutOwedFraming(const QByteArray &piece);
+    void oweFramingAfter(QByteArrayView textAfterResultCode);
+    void handleFileReadReply();
+    void abandonDownload();
+    void handleDeviceLost();
+
+    Module1 &m_link;
+    SerialControl &m_port;
+    LinkView &m_view;
+    Prompts &m_prompts;
+    // The CR and/or LF still owed by the last result code; a serial read may end
+    // right after "OK", and that framing belongs to the finished reply.
+    QByteArray m_owedFraming;
+};

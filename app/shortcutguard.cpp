@@ -1,0 +1,28 @@
+#include "shortcutguard.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+
+ShortcutGuard::ShortcutGuard(QWidget *window, QList<QKeySequence> shortcuts)
+    : QObject(window)
+    , m_window(window)
+    , m_shortcuts(std::move(shortcuts))
+{
+    qApp->installEventFilter(this);
+}
+
+bool ShortcutGuard::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() != QEvent::ShortcutOverride)
+        return false;
+    const auto *widget = qobject_cast<const QWidget *>(watched);
+    if (!widget || !m_window || widget->window() != m_window)
+        return false;
+    const auto *key = static_cast<const QKeyEvent *>(event);
+    const QKeySequence pressed(key->keyCombination());
+    if (!m_shortcuts.contains(pressed))
+        return false;
+    // Not accepted: the key goes to the shortcut instead of the field.
+    event->ignore();
+    return true;
+}

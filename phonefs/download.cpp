@@ -1,0 +1,105 @@
+#include "download.h"
+
+#include "app/Module1.h"
+#include "app/serialcontrol.h"
+#include "charset/ansicodepage.h"
+#include "routes.h"
+
+namespace {
+
+constexpr QByteArrayView Marker = "\r\n*ERIF";
+constexpr qsizetype LengthFieldWidth = 5;
+
+// Everything after the first marker, with every further marker taken out, so data
+// split over several marked lines joins up again.
+QByteArray chunkText(QByteArrayView reply)
+{
+    qsizetype from = reply.indexOf(Marker);
+    if (from < 0)
+        return {};
+    from += Marker.size();
+
+    QByteArray text;
+    text.reserve(reply.size() - from);
+    for (;;) {
+        const qsizetype next = reply.indexOf(Marker, from);
+        if (next < 0) {
+            text += reply.sliced(from);
+            return text;
+        }
+        text += reply.sliced(from, next - from);
+        from = next + Marker.size();
+    }
+}
+
+// The text between the first and the second separator, or to the end.
+QByteArrayView secondField(QByteArrayView text, char separator)
+{
+    const qsizetype first = text.indexOf(separator);
+    const QByteArrayView rest = text.sliced(first + 1);
+    const qsizetype second = rest.indexOf(separator);
+    return second < 0 ? rest : rest.first(second);
+}
+
+} // namespace
+
+QString ChunkRequestLine(QByteArrayView phonePath, qint64 chunkIndex)
+{
+    return QStringLiteral("AT*ERIF=\"%1\",%2,%3\r")
+        .arg(QString::fromLatin1(EncodeHex(phonePath)))
+        .arg(chunkIndex * PieceLength)
+        .arg(PieceLength);
+}
+
+MaybeFailure RequestChunk(SerialControl &port, QByteArrayView phonePath, qint64 &chunkIndex)
+{
+    if (MaybeFailure failure = port.output(ChunkRequestLine(phonePath, chunkIndex)))
+        return failure;
+    ++chunkIndex;
+    return std::nullopt;
+}
+
+QByteArray PhonePath(const Module1 &link, QByteArrayView rawName)
+{
+    return AnsiCodePage::fromText(link.folderPath).append(rawName);
+}
+
+MaybeFailure StartDownload(Module1 &link, SerialControl &port, QByteArrayView rawName)
+{
+    link.fileData.clear();
+    link.chunkReply.clear();
+    link.chunkIndex = 0;
+    return RequestChunk(port, PhonePath(link, rawName), link.chunkIndex);
+}
+
+ChunkReply ParseChunkReply(QByteArrayView reply)
+{
+    const QByteArray text = chunkText(reply);
+    const QByteArrayView view(text);
+
+    const qsizetype colon = view.indexOf(':');
+    const QByteArrayView data = colon < 0 ? view : view.first(colon);
+
+    QByteArrayView field;
+    if (colon >= 0)
+        field = secondField(view, ':');
+    if (field.contains(','))
+        field = secondField(field, ',');
+
+    bool isNumber = false;
+    const qlonglong count = field.first(qMin(field.size(), LengthFieldWidth))
+                                .toByteArray()
+                                .trimmed()
+                                .toLongLong(&isNumber);
+    return ChunkReply{DecodeHex(data), isNumber && count != PieceLength};
+}
+
+ChunkOutcome ParseChunk(Module1 &link)
+{
+    const ChunkReply reply = ParseChunkReply(link.chunkReply);
+    link.chunkReply.clear();
+    if (!reply.data)
+        return ChunkOutcome::BadData;
+    link.fileData += *reply.data;
+    return reply.fileComplete ? ChunkOutcome::FileComplete : ChunkOutcome::NeedMore;
+}

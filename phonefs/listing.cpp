@@ -1,0 +1,58 @@
+#include "listing.h"
+
+#include "app/Module1.h"
+#include "app/serialcontrol.h"
+#include "charset/basInCodePage.h"
+#include "routes.h"
+
+namespace {
+
+constexpr QByteArrayView LineEnd = "\r\n";
+constexpr qsizetype EntryQuoteIndex = 7;
+
+QByteArrayView nameField(QByteArrayView line)
+{
+    const QByteArrayView afterQuote = line.sliced(EntryQuoteIndex + 1);
+    const qsizetype closing = afterQuote.indexOf('"');
+    return closing < 0 ? afterQuote : afterQuote.first(closing);
+}
+
+} // namespace
+
+QString ListingRequestLine(const QString &folder)
+{
+    return QStringLiteral("AT*ELIF=\"%1\"\r").arg(QString::fromLatin1(EncodeHex(folder)));
+}
+
+MaybeFailure RequestListing(Module1 &link, SerialControl &port)
+{
+    link.folderPath = ApplicationFolder;
+    return port.output(ListingRequestLine(link.folderPath));
+}
+
+Listing ParseListing(QByteArrayView reply)
+{
+    Listing listing;
+    qsizetype lineStart = reply.indexOf(LineEnd);
+    if (lineStart < 0)
+        return listing; // no line 1: the scan runs past the end
+    lineStart += LineEnd.size();
+
+    for (;;) {
+        const qsizetype lineEnd = reply.indexOf(LineEnd, lineStart);
+        const QByteArrayView line = lineEnd < 0 ? reply.sliced(lineStart)
+                                                : reply.sliced(lineStart, lineEnd - lineStart);
+        if (line.indexOf('"') != EntryQuoteIndex) {
+            listing.statusLine = line.toByteArray();
+            return listing;
+        }
+        const std::optional<QByteArray> rawName = DecodeHex(nameField(line));
+        if (!rawName)
+            return listing;
+        if (!IsSkippedName(*rawName))
+            listing.names.append({*rawName, Utf8ToText(*rawName)});
+        if (lineEnd < 0)
+            return listing; // every line was an entry line: the scan runs past the end
+        lineStart = lineEnd + LineEnd.size();
+    }
+}

@@ -1,0 +1,69 @@
+#include "pseudoterminal.h"
+
+#include <QDeadlineTimer>
+#include <QTest>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+PseudoTerminal::PseudoTerminal()
+{
+    int slave = -1;
+    char name[256] = {};
+    termios raw{};
+    cfmakeraw(&raw);
+    if (openpty(&m_master, &slave, name, &raw, nullptr) != 0)
+        return;
+    ::close(slave);
+    // Non-blocking, so a test waiting for bytes that never come cannot hang.
+    fcntl(m_master, F_SETFL, fcntl(m_master, F_GETFL) | O_NONBLOCK);
+    m_slavePath = QString::fromLocal8Bit(name);
+}
+
+PseudoTerminal::~PseudoTerminal()
+{
+    hangUp();
+}
+
+QByteArray PseudoTerminal::read(qsizetype minimum, int timeoutMs)
+{
+    QByteArray received;
+    const QDeadlineTimer deadline(timeoutMs);
+    while (received.size() < minimum && !deadline.hasExpired()) {
+        QTest::qWait(5);
+        char buffer[65536];
+        ssize_t count;
+        while (m_master >= 0 && (count = ::read(m_master, buffer, sizeof buffer)) > 0)
+            received.append(buffer, count);
+    }
+    return received;
+}
+
+QByteArray PseudoTerminal::readFor(int milliseconds)
+{
+    return read(std::numeric_limits<qsizetype>::max(), milliseconds);
+}
+
+void PseudoTerminal::write(const QByteArray &bytes)
+{
+    qsizetype done = 0;
+    while (m_master >= 0 && done < bytes.size()) {
+        const ssize_t count = ::write(m_master, bytes.constData() + done, bytes.size() - done);
+        if (count > 0)
+            done += count;
+        else if (errno == EAGAIN)
+            QTest::qWait(1);
+        else
+            return;
+    }
+}
+
+void PseudoTerminal::hangUp()
+{
+    if (m_master >= 0)
+        ::close(m_master);
+    m_master = -1;
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// A pseudo-terminal whose slave the program opens as its serial port; the test
+// plays the phone on the master side.
+class PseudoTerminal
+{
+public:
+    PseudoTerminal();
+    ~PseudoTerminal();
+    PseudoTerminal(const PseudoTerminal &) = delete;
+    PseudoTerminal &operator=(const PseudoTerminal &) = delete;
+
+    bool isValid() const { return m_master >= 0; }
+    QString slavePath() const { return m_slavePath; }
+
+    // Bytes the program wrote so far, waiting (and running the event loop) until at
+    // least minimum bytes are there or the time is up.
+    QByteArray read(qsizetype minimum = 1, int timeoutMs = 3000);
+    // Everything the program writes within the given time.
+    QByteArray readFor(int milliseconds);
+    void write(const QByteArray &bytes);
+    // Like a pulled cable: the program's end reports the device gone.
+    void hangUp();
+
+private:
+    int m_master = -1;
+    QString m_slavePath;
+};

@@ -1,0 +1,136 @@
+// Connect, Disconnect and Exit of the main window, on a real pseudo-terminal.
+#include "app/Form1.h"
+#include "support/pseudoterminal.h"
+#include "support/scriptedprompts.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTest>
+
+namespace {
+
+const QByteArray ListingLine("AT*ELIF=\"2F7470612F7072657365742F73797374656D2F6F61662F\"\r");
+
+QColor lampColour(const Form1 &window)
+{
+    return window.findChild<QLabel *>("ComStatus")->palette().color(QPalette::Window);
+}
+
+} // namespace
+
+class ConnectTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void ctrlCConnectsWithTheDefaultFields()
+    {
+        PseudoTerminal phone;
+        qputenv("MORVEX_COM5", phone.slavePath().toLocal8Bit());
+        ScriptedPrompts prompts;
+        Form1 window(prompts);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+
+        // The focus starts in the port field, whose line edit wants Ctrl+C for Copy.
+        QWidget *focus = QApplication::focusWidget();
+        QCOMPARE(focus, window.findChild<QComboBox *>("Combo1"));
+        QTest::keyClick(focus, Qt::Key_C, Qt::ControlModifier);
+
+        QCOMPARE(phone.read(ListingLine.size()), ListingLine);
+        QVERIFY(prompts.messages.isEmpty());
+        QCOMPARE(ListingLine.size(), 57);
+
+        // The first thing received turns the lamp green.
+        phone.write("x");
+        QTRY_COMPARE(lampColour(window), QColor(0, 255, 0));
+
+        // Ctrl+D from the field disconnects: no message, lamp red, port closed.
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_D, Qt::ControlModifier);
+        QCOMPARE(lampColour(window), QColor(255, 0, 0));
+        QVERIFY(prompts.messages.isEmpty());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_D, Qt::ControlModifier);
+        QCOMPARE(prompts.messageTexts(), QStringList{QStringLiteral("Нет соединения")});
+        QCOMPARE(prompts.messages.first().icon, Prompts::Icon::Information);
+
+        // Pasting stays with the field.
+        window.findChild<QComboBox *>("Combo1")->lineEdit()->selectAll();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_X, Qt::ControlModifier);
+        QTRY_VERIFY(!window.isVisible());
+    }
+
+    void badPortTextFailsBeforeThePortIsTouched_data()
+    {
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("letters") << QStringLiteral("abc") << QStringLiteral("101 Type mismatch");
+        QTest::newRow("empty") << QString() << QStringLiteral("101 Type mismatch");
+        QTest::newRow("fraction") << QStringLiteral("5.5") << QStringLiteral("101 Type mismatch");
+        QTest::newRow("too big") << QStringLiteral("40000") << QStringLiteral("102 Overflow");
+        QTest::newRow("huge") << QStringLiteral("99999999999999999999") << QStringLiteral("102 Overflow");
+        QTest::newRow("zero") << QStringLiteral("0") << QStringLiteral("103 Invalid port number");
+    }
+
+    void badPortTextFailsBeforeThePortIsTouched()
+    {
+        QFETCH(QString, port);
+        QFETCH(QString, message);
+        PseudoTerminal phone;
+        qputenv("MORVEX_COM5", phone.slavePath().toLocal8Bit());
+        ScriptedPrompts prompts;
+        Form1 window(prompts);
+        window.findChild<QComboBox *>("Combo1")->setEditText(port);
+
+        window.btnConnect_Click();
+        QCOMPARE(prompts.messageTexts(), QStringList{message});
+        QCOMPARE(prompts.messages.first().icon, Prompts::Icon::None);
+        QCOMPARE(phone.readFor(100), QByteArray());
+
+        // Still closed: disconnecting says so.
+        window.Command3_Click();
+        QCOMPARE(prompts.messages.last().text, QStringLiteral("Нет соединения"));
+    }
+
+    void portTextMayCarryBlanksAndSpeedIsPassedOn()
+    {
+        PseudoTerminal phone;
+        qputenv("MORVEX_COM12", phone.slavePath().toLocal8Bit());
+        ScriptedPrompts prompts;
+        Form1 window(prompts);
+        window.findChild<QComboBox *>("Combo1")->setEditText(QStringLiteral(" 12 "));
+        window.findChild<QComboBox *>("Combo2")->setEditText(QStringLiteral("4800"));
+        window.btnConnect_Click();
+        QVERIFY2(prompts.messages.isEmpty(), qPrintable(prompts.messageTexts().join('|')));
+        QCOMPARE(phone.read(ListingLine.size()), ListingLine);
+
+        // Connecting again while open is refused by the port and said so.
+        window.nmu_cmd_connect_Click();
+        QCOMPARE(prompts.messageTexts(), QStringList{QStringLiteral("3 Port already open")});
+    }
+
+    void missingDeviceIsNamed()
+    {
+        qputenv("MORVEX_COM7", "/nonexistent/ttyUSB9");
+        ScriptedPrompts prompts;
+        Form1 window(prompts);
+        window.findChild<QComboBox *>("Combo1")->setEditText(QStringLiteral("7"));
+        window.btnConnect_Click();
+        QCOMPARE(prompts.messages.size(), 1);
+        QVERIFY2(prompts.messages.first().text.startsWith(QStringLiteral("1 /nonexistent/ttyUSB9: ")),
+                 qPrintable(prompts.messages.first().text));
+    }
+
+    void refreshNeedsAnOpenPort()
+    {
+        ScriptedPrompts prompts;
+        Form1 window(prompts);
+        window.mnu_cmd_refresh_Click();
+        QCOMPARE(prompts.messageTexts(), QStringList{QStringLiteral("13 Port is not open")});
+    }
+};
+
+QTEST_MAIN(ConnectTest)
+#include "tst_connect.moc"

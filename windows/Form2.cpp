@@ -1,0 +1,46 @@
+#include "Form2.h"
+
+#include "app/twips.h"
+
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+const QString Form2::AboutText = QStringLiteral(
+    "Vantor Morvex\r\n"
+    "\r\n"
+    "Программа показывает все Java-приложения \r\n"
+    "загруженные в телефон.\r\n"
+    "Также есть возможность скачивать \r\n"
+    "Java-приложения с телефона на компьютер.\r\n"
+    "Программа в Интернете: \r\n"
+    "https://morvex.example.org/\r\n");
+
+Form2::Form2(QWidget *owner)
+    : QWidget(owner, Qt::Tool | Qt::MSWindowsFixedSizeDialogHint)
+{
+    setObjectName(QStringLiteral("Form2"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QString(46, QLatin1Char(' ')) + QStringLiteral("Инфо"));
+    setFont(Twips::designFont(font()));
+    setFixedSize(Twips::toPixels(4680), Twips::toPixels(3180));
+
+    Text1 = new QPlainTextEdit(this);
+    Text1->setObjectName(QStringLiteral("Text1"));
+    Text1->setGeometry(Twips::toPixels(QRect(120, 120, 4455, 2535)));
+    Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // The text box shows each CR LF as one line break.
+    Text1->setPlainText(QString(AboutText).replace(QLatin1String("\r\n"), QLatin1String("\n")));
+
+    Command1 = new QPushButton(QStringLiteral("Закрыть"), this);
+    Command1->setObjectName(QStringLiteral("Command1"));
+    Command1->setGeometry(Twips::toPixels(QRect(1560, 2760, 1575, 375)));
+    connect(Command1, &QPushButton::clicked, this, &Form2::Command1_Click);
+
+    setTabOrder(Text1, Command1);
+    Text1->setFocus();
+}
+
+void Form2::Command1_Click()
+{
+    close();
+}

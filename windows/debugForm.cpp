@@ -1,0 +1,130 @@
+#include "debugForm.h"
+
+#include "app/prompts.h"
+#include "app/serialcontrol.h"
+#include "app/twips.h"
+#include "charset/ansicodepage.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+
+namespace {
+
+template<typename Widget>
+Widget *place(QWidget *window, const char *name, const QRect &twips)
+{
+    auto *widget = new Widget(window);
+    widget->setObjectName(QLatin1String(name));
+    widget->setGeometry(Twips::toPixels(twips));
+    return widget;
+}
+
+} // namespace
+
+debugForm::debugForm(SerialControl &port, Prompts &prompts, QWidget *owner)
+    : QWidget(owner, Qt::Tool | Qt::MSWindowsFixedSizeDialogHint)
+    , m_port(port)
+    , m_prompts(prompts)
+{
+    setObjectName(QStringLiteral("debugForm"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("DEBUG"));
+    setFont(Twips::designFont(font()));
+    setFixedSize(Twips::toPixels(7035), Twips::toPixels(4740));
+
+    Txt2Write = place<QPlainTextEdit>(this, "Txt2Write", {0, 0, 3495, 4695});
+    Txt2Write->setReadOnly(true);
+    Txt2Write->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Command1 = place<QPushButton>(this, "Command1", {3840, 4320, 1095, 375});
+    Command1->setText(QStringLiteral("Clear Log"));
+    CmdEnter = place<QPushButton>(this, "CmdEnter", {5640, 4320, 1095, 375});
+    CmdEnter->setText(QStringLiteral("Send"));
+    Text2 = place<QPlainTextEdit>(this, "Text2", {3480, 360, 3495, 3135});
+    Text2->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Text1 = place<QLineEdit>(this, "Text1", {3600, 3960, 3375, 285});
+    Text1->setText(QStringLiteral("AT+CSCS?"));
+    labStat = place<QLabel>(this, "labStat", {5160, 3600, 1815, 255});
+    labStat->setTextFormat(Qt::PlainText);
+    labStat->setForegroundRole(QPalette::WindowText);
+    Label4 = place<QLabel>(this, "Label4", {3600, 3600, 1215, 255});
+    Label4->setText(QStringLiteral("AT Commands:"));
+    Text3 = place<QLineEdit>(this, "Text3", {5280, 0, 735, 285});
+    Text3->setText(QStringLiteral("200"));
+    Label1 = place<QLabel>(this, "Label1", {3600, 0, 1695, 255});
+    Label1->setText(QStringLiteral("Время считывания:"));
+    Command2 = place<QPushButton>(this, "Command2", {6120, 0, 975, 255});
+    Command2->setText(QStringLiteral("EndOfData"));
+
+    setTabOrder(Txt2Write, Command1);
+    setTabOrder(Command1, CmdEnter);
+    setTabOrder(CmdEnter, Text2);
+    setTabOrder(Text2, Text1);
+    setTabOrder(Text1, Text3);
+    setTabOrder(Text3, Command2);
+
+    connect(CmdEnter, &QPushButton::clicked, this, &debugForm::CmdEnter_Click);
+    connect(Text1, &QLineEdit::returnPressed, this, &debugForm::CmdEnter_Click);
+    connect(Command1, &QPushButton::clicked, this, &debugForm::Command1_Click);
+}
+
+void debugForm::appendLog(const QByteArray &piece)
+{
+    m_unshown += piece;
+    if (isVisible())
+        flushLog();
+}
+
+void debugForm::setStatus(const QString &text)
+{
+    labStat->setText(text);
+}
+
+void debugForm::setCommandLine(const QString &command)
+{
+    Text1->setText(command);
+}
+
+void debugForm::CmdEnter_Click()
+{
+    if (const MaybeFailure failure = m_port.output(Text1->text() + QLatin1Char('\r'))) {
+        m_prompts.message(failure->description, Prompts::Icon::None);
+        return;
+    }
+    Text1->clear();
+    Text1->setFocus();
+}
+
+void debugForm::Command1_Click()
+{
+    Text2->clear();
+}
+
+void debugForm::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    flushLog();
+}
+
+void debugForm::flushLog()
+{
+    // A CR at the very end may be the first half of a CR LF still on its way.
+    const bool holdBackCr = m_unshown.endsWith('\r');
+    const QByteArray ready = holdBackCr ? m_unshown.chopped(1) : m_unshown;
+    m_unshown = holdBackCr ? QByteArray("\r") : QByteArray();
+    if (ready.isEmpty())
+        return;
+
+    // One line break per CR LF; the lone CR that ends a command's echo adds none.
+    QString text = AnsiCodePage::toText(ready);
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    text.remove(QLatin1Char('\r'));
+
+    QTextCursor end(Txt2Write->document());
+    end.movePosition(QTextCursor::End);
+    end.insertText(text);
+    Txt2Write->setTextCursor(end);
+    Txt2Write->verticalScrollBar()->setValue(Txt2Write->verticalScrollBar()->maximum());
+}

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QByteArray>
+#include <QWidget>
+
+class Prompts;
+class SerialControl;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+
+// The debug terminal: a log of everything received, a command line that writes raw
+// AT commands, and the status text of the last listing. It collects traffic from
+// the first received piece on, shown or not.
+class debugForm : public QWidget
+{
+    Q_OBJECT
+
+public:
+    debugForm(SerialControl &port, Prompts &prompts, QWidget *owner);
+
+    void appendLog(const QByteArray &piece);
+    void setStatus(const QString &text);
+    void setCommandLine(const QString &command);
+
+    void CmdEnter_Click();
+    void Command1_Click();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void flushLog();
+
+    SerialControl &m_port;
+    Prompts &m_prompts;
+    // Received bytes not yet in the log widget: while the window is hidden the log
+    // only collects, so a long download never waits for text layout.
+    QByteArray m_unshown;
+
+    QPlainTextEdit *Txt2Write;
+    QPushButton *Command1;
+    QPushButton *CmdEnter;
+    QPlainTextEdit *Text2;
+    QLineEdit *Text1;
+    QLabel *labStat;
+    QLabel *Label4;
+    QLineEdit *Text3;
+    QLabel *Label1;
+    QPushButton *Command2;
+};
