@@ -1,0 +1,171 @@
+// The listing and file-read reply parsers on replies as a phone sends them.
+#include "app/Module1.h"
+#include "phonefs/download.h"
+#include "phonefs/listing.h"
+
+#include <QTest>
+
+namespace {
+
+const QByteArray Echo("AT*ELIF=\"2F7470612F7072657365742F73797374656D2F6F61662F\"\r");
+
+QByteArray listingReply(const QList<QByteArray> &lines)
+{
+    QByteArray reply = Echo;
+    for (const QByteArray &line : lines)
+        reply += "\r\n" + line;
+    return reply + "\r\n\r\nOK\r\n";
+}
+
+QStringList readableNames(const Listing &listing)
+{
+    QStringList names;
+    for (const ListedName &name : listing.names)
+        names.append(name.readableName);
+    return names;
+}
+
+} // namespace
+
+class ParsersTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void listingRequest()
+    {
+        QCOMPARE(ListingRequestLine(ApplicationFolder).toLatin1(), Echo);
+    }
+
+    void listingKeepsApplicationsInOrder()
+    {
+        const Listing listing = ParseListing(listingReply({
+            "*ELIF: \"2E\",0,1",
+            "*ELIF: \"2E2E\",0,1",
+            "*ELIF: \"67616D65\",0,1",
+            "*ELIF: \"67616D652E6A6172\",1234,0",
+            "*ELIF: \"\",0,0",
+            "*ELIF: \"D098D0B3D180D0B02E6A6172\",99,0",
+            "*ELIF: \"2e2e2e\"",
+        }));
+        QCOMPARE(readableNames(listing), QStringList({".", "game.jar", "Игра.jar", "..."}));
+        QCOMPARE(listing.names.at(2).rawName, QByteArray::fromHex("D098D0B3D180D0B02E6A6172"));
+        QCOMPARE(listing.statusLine, QByteArray());
+    }
+
+    void listingScanEndsAtTheFirstOtherLine_data()
+    {
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<QByteArray>("status");
+        QTest::newRow("quote at position 9")
+            << listingReply({"*ELIF: \"612E62\"", "*ELIF:  \"632E64\"", "*ELIF: \"652E66\""})
+            << QStringList{"a.b"} << QByteArray("*ELIF:  \"632E64\"");
+        QTest::newRow("line between two blocks")
+            << listingReply({"*ELIF: \"612E62\"", "+NOISE", "*ELIF: \"652E66\""}) << QStringList{"a.b"}
+            << QByteArray("+NOISE");
+        QTest::newRow("no entries: line 1 of a file read")
+            << QByteArray("AT*ERIF=\"2F\",0,65535\r\r\n*ERIF4142:0,2\r\n\r\nOK\r\n") << QStringList{}
+            << QByteArray("*ERIF4142:0,2");
+        QTest::newRow("lone CR does not end a line")
+            << QByteArray("echo\r\n*ELIF: \"612E62\"\r*ELIF: \"632E64\"\r\n\r\nOK") << QStringList{"a.b"}
+            << QByteArray();
+    }
+
+    void listingScanEndsAtTheFirstOtherLine()
+    {
+        QFETCH(QByteArray, reply);
+        QFETCH(QStringList, names);
+        QFETCH(QByteArray, status);
+        const Listing listing = ParseListing(reply);
+        QCOMPARE(readableNames(listing), names);
+        QCOMPARE(listing.statusLine, status);
+    }
+
+    void listingStopsSilentlyOnAFailure()
+    {
+        // A character-set answer looks like an entry line, but its name is no hex.
+        const Listing charset = ParseListing("AT+CSCS?\r\r\n+CSCS: \"GSM\"\r\n\r\nOK\r\n");
+        QVERIFY(charset.names.isEmpty());
+        QCOMPARE(charset.statusLine, std::nullopt);
+
+        const Listing oddDigits = ParseListing(listingReply({"*ELIF: \"612E62\"", "*ELIF: \"612E6\""}));
+        QCOMPARE(readableNames(oddDigits), QStringList{"a.b"});
+        QCOMPARE(oddDigits.statusLine, std::nullopt);
+
+        // Every line an entry line: the scan runs past the end.
+        const Listing endless = ParseListing(Echo + "\r\n*ELIF: \"612E62\"");
+        QCOMPARE(readableNames(endless), QStringList{"a.b"});
+        QCOMPARE(endless.statusLine, std::nullopt);
+
+        QCOMPARE(ParseListing("OK").statusLine, std::nullopt);
+    }
+
+    void chunkRequests()
+    {
+        const QByteArray path = "/tpa/preset/system/oaf/game.jar";
+        const QString first = ChunkRequestLine(path, 0);
+        QCOMPARE(first, QStringLiteral("AT*ERIF=\"2F7470612F7072657365742F73797374656D2F6F61662F67616D652E6A6172\",0,65535\r"));
+        QCOMPARE(first.size(), 81);
+        QVERIFY(ChunkRequestLine(path, 1).endsWith(",65535,65535\r"));
+        QCOMPARE(ChunkRequestLine(path, 2).size(), 86);
+        // Offsets stay exact far beyond 32 bits.
+        QVERIFY(ChunkRequestLine(path, 100000).endsWith(",6553500000,65535\r"));
+    }
+
+    void chunkReplies_data()
+    {
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<bool>("complete");
+        const QByteArray echo = "AT*ERIF=\"2F\",0,65535\r";
+        QTest::newRow("short piece") << echo + "\r\n*ERIF4142:0,2\r\n\r\nOK\r\n" << QByteArray("AB") << true;
+        QTest::newRow("data on two lines")
+            << echo + "\r\n*ERIF4142\r\n*ERIF4344:0,4\r\n\r\nOK\r\n" << QByteArray("ABCD") << true;
+        QTest::newRow("full piece") << echo + "\r\n*ERIF41:0,65535\r\n\r\nOK\r\n" << QByteArray("A") << false;
+        QTest::newRow("count read from five characters")
+            << echo + "\r\n*ERIF41:0,655350\r\n\r\nOK\r\n" << QByteArray("A") << false;
+        QTest::newRow("count with more fields") << echo + "\r\n*ERIF41:0,1,x\r\n\r\nOK\r\n" << QByteArray("A") << true;
+        QTest::newRow("count is zero past the end") << echo + "\r\n*ERIF:0,0\r\n\r\nOK\r\n" << QByteArray() << true;
+        QTest::newRow("no comma: the field list is the count")
+            << echo + "\r\n*ERIF41:7\r\n\r\nOK\r\n" << QByteArray("A") << true;
+        QTest::newRow("garbage count asks for more")
+            << echo + "\r\n*ERIF41:0,zz\r\n\r\nOK\r\n" << QByteArray("A") << false;
+        QTest::newRow("only OK") << QByteArray("\r\nOK\r\n") << QByteArray() << false;
+        QTest::newRow("lower-case digits") << echo + "\r\n*ERIFff0a:0,2\r\n\r\nOK\r\n" << QByteArray("\xff\n") << true;
+    }
+
+    void chunkReplies()
+    {
+        QFETCH(QByteArray, reply);
+        QFETCH(QByteArray, data);
+        QFETCH(bool, complete);
+        const ChunkReply parsed = ParseChunkReply(reply);
+        QCOMPARE(parsed.data, data);
+        QCOMPARE(parsed.fileComplete, complete);
+    }
+
+    void undecodableChunkIsBadDataAndAddsNothing()
+    {
+        Module1 link;
+        link.fileData = "kept";
+        link.chunkReply = "AT*ERIF\r\n*ERIF41G2:0,2\r\n\r\nOK\r\n";
+        QCOMPARE(ParseChunk(link), ChunkOutcome::BadData);
+        QCOMPARE(link.fileData, QByteArray("kept"));
+        QVERIFY(link.chunkReply.isEmpty());
+
+        link.chunkReply = "AT*ERIF\r\n*ERIF414:0,2\r\n\r\nOK\r\n";
+        QCOMPARE(ParseChunk(link), ChunkOutcome::BadData);
+
+        // Without a colon the whole rest, result code included, is taken as data.
+        link.chunkReply = "AT*ERIF\r\n*ERIF41\r\n\r\nOK\r\n";
+        QCOMPARE(ParseChunk(link), ChunkOutcome::BadData);
+
+        link.chunkReply = "AT*ERIF\r\n*ERIF4142:0,65535\r\n\r\nOK\r\n";
+        QCOMPARE(ParseChunk(link), ChunkOutcome::NeedMore);
+        QCOMPARE(link.fileData, QByteArray("keptAB"));
+    }
+};
+
+QTEST_GUILESS_MAIN(ParsersTest)
+#include "tst_parsers.moc"
