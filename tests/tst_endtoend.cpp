@@ -1,0 +1,251 @@
+// The whole job against our phone simulator on a pseudo-terminal: connect, list,
+// download, save, and the ways it can go wrong.
+#include "app/Form1.h"
+#include "support/phonesimulator.h"
+#include "support/scriptedprompts.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+const QString Folder = QStringLiteral("/tpa/preset/system/oaf/");
+
+QByteArray randomBytes(qsizetype size, quint32 seed)
+{
+    QRandomGenerator generator(seed);
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (char &byte : bytes)
+        byte = char(generator.bounded(256));
+    return bytes;
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+QStringList rows(const QListWidget *list)
+{
+    QStringList texts;
+    for (int i = 0; i < list->count(); ++i)
+        texts.append(list->item(i)->text());
+    return texts;
+}
+
+// The program, connected to a simulator serving one folder.
+struct Session
+{
+    QTemporaryDir phoneFolder;
+    QTemporaryDir saveFolder;
+    ScriptedPrompts prompts;
+    std::unique_ptr<PhoneSimulator> phone;
+    std::unique_ptr<Form1> window;
+    QListWidget *list = nullptr;
+
+    void start(const QStringList &options)
+    {
+        phone = std::make_unique<PhoneSimulator>(phoneFolder.path(), options);
+        QVERIFY(!phone->devicePath().isEmpty());
+        phone->mapToPort(5);
+        prompts.modalMilliseconds = 20;
+        window = std::make_unique<Form1>(prompts);
+        window->show();
+        list = window->findChild<QListWidget *>("List2");
+        window->btnConnect_Click();
+        QVERIFY2(prompts.messages.isEmpty(), qPrintable(prompts.messageTexts().join('|')));
+    }
+
+    bool copying() const { return window->findChild<QPlainTextEdit *>("Text1")->isVisible(); }
+
+    // Starts a download by double-clicking the entry and waits until it has ended.
+    void download(const QString &name)
+    {
+        const QList<QListWidgetItem *> found = list->findItems(name, Qt::MatchExactly);
+        QCOMPARE(found.size(), 1);
+        list->setCurrentItem(found.first());
+        const QRect place = list->visualItemRect(found.first());
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, place.center());
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, place.center());
+        QVERIFY(copying());
+        QTRY_VERIFY_WITH_TIMEOUT(!copying(), 30000);
+        QVERIFY(window->centralWidget()->isEnabled());
+    }
+
+    QString savePath(const QString &name) const { return saveFolder.filePath(name); }
+};
+
+} // namespace
+
+class EndToEndTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void listingShowsTheApplications()
+    {
+        Session session;
+        QVERIFY(QDir(session.phoneFolder.path()).mkdir("games"));
+        for (const char *name : {"Игра.jar", "Tetris.jar", "README", ".hidden.jad"})
+            writeFile(session.phoneFolder.filePath(QString::fromUtf8(name)), "x");
+        session.start({"--split", "anywhere", "--max-piece", "7", "--pause-us", "200"});
+
+        QTRY_COMPARE(session.list->count(), 4);
+        QStringList names = rows(session.list);
+        names.sort();
+        QCOMPARE(names, QStringList({".", ".hidden.jad", "Tetris.jar", "Игра.jar"}));
+        // The hidden list holds the same entries, as the phone spells them.
+        const auto *raw = session.window->findChild<QListWidget *>("List1");
+        QCOMPARE(raw->count(), 4);
+        const int cyrillic = rows(session.list).indexOf(QStringLiteral("Игра.jar"));
+        QCOMPARE(raw->item(cyrillic)->data(Qt::UserRole).toByteArray(), QByteArray("Игра.jar"));
+        QVERIFY(session.prompts.messages.isEmpty());
+    }
+
+    void downloadsAreByteIdentical_data()
+    {
+        QTest::addColumn<int>("size");
+        QTest::addColumn<QStringList>("options");
+        const QStringList fineSplit{"--split", "anywhere", "--max-piece", "5", "--pause-us", "100"};
+        const QStringList coarseSplit{"--split", "anywhere", "--max-piece", "3000", "--pause-us", "100",
+                                      "--chunk-width", "4096"};
+        QTest::newRow("empty") << 0 << fineSplit;
+        QTest::newRow("1234 bytes") << 1234 << fineSplit;
+        QTest::newRow("one full piece") << 65535 << coarseSplit;
+        QTest::newRow("two full pieces") << 131070 << coarseSplit;
+        QTest::newRow("200000 bytes") << 200000 << coarseSplit;
+    }
+
+    void downloadsAreByteIdentical()
+    {
+        QFETCH(int, size);
+        QFETCH(QStringList, options);
+        Session session;
+        const QByteArray content = randomBytes(size, quint32(size) + 7);
+        writeFile(session.phoneFolder.filePath("app.jar"), content);
+        const QString log = session.saveFolder.filePath("received.log");
+        session.start(options + QStringList{"--log", log});
+        QTRY_COMPARE(session.list->count(), 2);
+
+        session.prompts.savePaths.enqueue(session.savePath("copy.jar"));
+        session.download(QStringLiteral("app.jar"));
+
+        QCOMPARE(session.prompts.proposedNames, QStringList{"app.jar"});
+        QCOMPARE(readFile(session.savePath("copy.jar")), content);
+        QCOMPARE(session.prompts.beeps, 1);
+        QCOMPARE(session.prompts.messageTexts(),
+                 QStringList{QStringLiteral("Data Saved to: \"%1\"").arg(session.savePath("copy.jar"))});
+
+        // One request per piece, at k * 65535, and one past the end for an exact multiple.
+        const QByteArray pathHex = QByteArray(Folder.toLatin1() + "app.jar").toHex().toUpper();
+        QByteArray expected = "AT*ELIF=\"" + Folder.toLatin1().toHex().toUpper() + "\"\r";
+        for (qint64 offset = 0; offset <= size; offset += 65535)
+            expected += "AT*ERIF=\"" + pathHex + "\"," + QByteArray::number(offset) + ",65535\r";
+        QCOMPARE(readFile(log), expected);
+    }
+
+    void errorMidDownloadThenAnotherDownload()
+    {
+        Session session;
+        const QByteArray big = randomBytes(150000, 1);
+        const QByteArray small = randomBytes(777, 2);
+        writeFile(session.phoneFolder.filePath("big.jar"), big);
+        writeFile(session.phoneFolder.filePath("small.jar"), small);
+        session.start({"--fail-read", "2"});
+        QTRY_COMPARE(session.list->count(), 3);
+
+        session.download(QStringLiteral("big.jar"));
+        QCOMPARE(session.prompts.messageTexts(), QStringList{QStringLiteral("Ошибочная комманда")});
+        QVERIFY(session.prompts.proposedNames.isEmpty());
+
+        session.prompts.savePaths.enqueue(session.savePath("small.jar"));
+        session.download(QStringLiteral("small.jar"));
+        QCOMPARE(readFile(session.savePath("small.jar")), small);
+    }
+
+    void cancelAndFailedSavesLoseNothing()
+    {
+        Session session;
+        const QByteArray content = randomBytes(5000, 3);
+        writeFile(session.phoneFolder.filePath("a/b.jar").replace("a/", "a_"), content);
+        session.start({});
+        QTRY_COMPARE(session.list->count(), 2);
+
+        // Cancel: nothing written, and an existing file stays as it was.
+        writeFile(session.savePath("kept.jar"), "old");
+        session.download(QStringLiteral("a_b.jar"));
+        QCOMPARE(session.prompts.messageTexts(), QStringList{QStringLiteral("You Canceled Saving")});
+        QCOMPARE(readFile(session.savePath("kept.jar")), QByteArray("old"));
+
+        // A folder, then a missing folder, then a good place: the same name is
+        // proposed each time and the bytes arrive in the end.
+        session.prompts.messages.clear();
+        session.prompts.proposedNames.clear();
+        for (const QString &path :
+             {session.saveFolder.path(), session.savePath("no/such/dir.jar"), session.savePath("kept.jar")})
+            session.prompts.savePaths.enqueue(path);
+        session.download(QStringLiteral("a_b.jar"));
+        const QStringList texts = session.prompts.messageTexts();
+        QCOMPARE(texts.size(), 3);
+        QVERIFY(texts.at(0).startsWith(QStringLiteral("Saving Failed: \"%1\"").arg(session.saveFolder.path())));
+        QVERIFY(texts.at(1).startsWith(QStringLiteral("Saving Failed: \"%1\"").arg(session.savePath("no/such/dir.jar"))));
+        QCOMPARE(session.prompts.messages.at(0).icon, Prompts::Icon::Warning);
+        QCOMPARE(texts.at(2), QStringLiteral("Data Saved to: \"%1\"").arg(session.savePath("kept.jar")));
+        QCOMPARE(session.prompts.beeps, 1);
+        QCOMPARE(session.prompts.proposedNames, QStringList(3, QStringLiteral("a_b.jar")));
+        QCOMPARE(readFile(session.savePath("kept.jar")), content);
+    }
+
+    void enterAsksFirst()
+    {
+        Session session;
+        writeFile(session.phoneFolder.filePath("q.jar"), "quiz");
+        session.start({});
+        QTRY_COMPARE(session.list->count(), 2);
+        session.list->setCurrentRow(rows(session.list).indexOf("q.jar"));
+        session.list->setFocus();
+
+        QTest::keyClick(session.list, Qt::Key_Return);
+        QCOMPARE(session.prompts.questions, QStringList{QStringLiteral("Скачать файл на комп?")});
+        QVERIFY(!session.copying());
+
+        session.prompts.questionAnswers.enqueue(true);
+        session.prompts.savePaths.enqueue(session.savePath("q.jar"));
+        QTest::keyClick(session.list, Qt::Key_Enter, Qt::ShiftModifier);
+        QTRY_COMPARE(readFile(session.savePath("q.jar")), QByteArray("quiz"));
+    }
+
+    void pulledCableMidDownload()
+    {
+        Session session;
+        writeFile(session.phoneFolder.filePath("long.jar"), randomBytes(300000, 4));
+        session.start({"--hangup-after", "1"});
+        QTRY_COMPARE(session.list->count(), 2);
+
+        session.download(QStringLiteral("long.jar"));
+        QCOMPARE(session.prompts.messages.size(), 1);
+        QVERIFY2(session.prompts.messages.first().text.contains(session.phone->devicePath()),
+                 qPrintable(session.prompts.messages.first().text));
+        QVERIFY(session.prompts.proposedNames.isEmpty());
+        // The port is closed: disconnecting says so.
+        session.window->Command3_Click();
+        QCOMPARE(session.prompts.messageTexts().last(), QStringLiteral("Нет соединения"));
+    }
+};
+
+QTEST_MAIN(EndToEndTest)
+#include "tst_endtoend.moc"
