@@ -92,6 +92,7 @@ debugForm *Form1::debugWindow()
 {
     if (!m_debugForm) {
         m_debugForm = new debugForm(MSC, m_prompts, this);
+        connect(m_debugForm, &debugForm::closed, this, [this] { m_debugForm = nullptr; });
         centreOnScreen(m_debugForm);
     }
     return m_debugForm;
@@ -250,6 +251,7 @@ void Form1::mnuHelp_Click()
 {
     if (!m_aboutForm) {
         m_aboutForm = new Form2(this);
+        connect(m_aboutForm, &Form2::closed, this, [this] { m_aboutForm = nullptr; });
         centreOnScreen(m_aboutForm);
     }
     m_aboutForm->show();

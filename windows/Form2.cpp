@@ -44,3 +44,9 @@ void Form2::Command1_Click()
 {
     close();
 }
+
+void Form2::closeEvent(QCloseEvent *event)
+{
+    QWidget::closeEvent(event);
+    emit closed();
+}

@@ -17,6 +17,13 @@ public:
 
     void Command1_Click();
 
+signals:
+    // Closing discards the window; it is gone for its owner from this moment on.
+    void closed();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
 private:
     QPlainTextEdit *Text1;
     QPushButton *Command1;

@@ -108,6 +108,12 @@ void debugForm::showEvent(QShowEvent *event)
     flushLog();
 }
 
+void debugForm::closeEvent(QCloseEvent *event)
+{
+    QWidget::closeEvent(event);
+    emit closed();
+}
+
 void debugForm::flushLog()
 {
     // A CR at the very end may be the first half of a CR LF still on its way.

@@ -27,8 +27,13 @@ public:
     void CmdEnter_Click();
     void Command1_Click();
 
+signals:
+    // Closing discards the window; it is gone for its owner from this moment on.
+    void closed();
+
 protected:
     void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     void flushLog();
