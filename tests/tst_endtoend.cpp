@@ -2,10 +2,16 @@
 // download, save, and the ways it can go wrong.
 #include "app/Form1.h"
 #include "support/phonesimulator.h"
+#include "support/pseudoterminal.h"
 #include "support/scriptedprompts.h"
+#include "windows/qtprompts.h"
 
 #include <QComboBox>
 #include <QDir>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QTimer>
 #include <QFile>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -244,6 +250,98 @@ private slots:
         // The port is closed: disconnecting says so.
         session.window->Command3_Click();
         QCOMPARE(session.prompts.messageTexts().last(), QStringLiteral("Нет соединения"));
+    }
+
+    void realDialogsTakeKeysWhileTheWindowIsDisabled()
+    {
+        QTemporaryDir phoneFolder;
+        QTemporaryDir saveFolder;
+        writeFile(phoneFolder.filePath("d.jar"), "dialogs");
+        PhoneSimulator phone(phoneFolder.path());
+        phone.mapToPort(5);
+        QtPrompts prompts;
+        Form1 window(prompts);
+        prompts.setOwner(&window);
+        window.show();
+        window.btnConnect_Click();
+        auto *list = window.findChild<QListWidget *>("List2");
+        QTRY_COMPARE(list->count(), 2);
+        list->setCurrentRow(rows(list).indexOf("d.jar"));
+
+        // Answer each dialog with the keyboard, as a person would.
+        const QString target = saveFolder.filePath("d.jar");
+        QStringList answered;
+        QTimer answerer;
+        connect(&answerer, &QTimer::timeout, this, [&] {
+            QWidget *modal = QApplication::activeModalWidget();
+            if (!modal || !modal->isEnabled())
+                return;
+            if (auto *dialog = qobject_cast<QFileDialog *>(modal)) {
+                answered.append(dialog->windowTitle());
+                auto *name = dialog->findChild<QLineEdit *>("fileNameEdit");
+                name->setFocus();
+                name->selectAll();
+                QTest::keyClicks(name, target);
+                QTest::keyClick(name, Qt::Key_Return);
+            } else if (auto *box = qobject_cast<QMessageBox *>(modal)) {
+                answered.append(box->text());
+                QTest::keyClick(box, Qt::Key_Return);
+            }
+        });
+        answerer.start(50);
+
+        window.btnDownload_Click();
+        QTRY_COMPARE_WITH_TIMEOUT(answered.size(), 2, 10000);
+        QCOMPARE(answered, QStringList({"Save File", QStringLiteral("Data Saved to: \"%1\"").arg(target)}));
+        QTRY_VERIFY(window.centralWidget()->isEnabled());
+        QCOMPARE(readFile(target), QByteArray("dialogs"));
+    }
+
+    void closeBoxEndsASilentDownload()
+    {
+        PseudoTerminal phone;
+        qputenv("MORVEX_COM5", phone.slavePath().toLocal8Bit());
+        ScriptedPrompts prompts;
+        Form1 window(prompts);
+        window.show();
+        window.btnConnect_Click();
+        const QByteArray request = phone.read(57);
+        phone.write(request + "\r\n*ELIF: \"732E6A6172\",1,0\r\n\r\nOK\r\n");
+        auto *list = window.findChild<QListWidget *>("List2");
+        QTRY_COMPARE(rows(list), QStringList{"s.jar"});
+
+        // Nothing selected: nothing happens.
+        window.btnDownload_Click();
+        QCOMPARE(phone.readFor(50), QByteArray());
+        QVERIFY(window.centralWidget()->isEnabled());
+
+        // The phone takes the request and never answers; the close box still works.
+        list->setCurrentRow(0);
+        window.btnDownload_Click();
+        QVERIFY(phone.read(81).startsWith("AT*ERIF="));
+        QVERIFY(!window.centralWidget()->isEnabled());
+        QVERIFY(window.close());
+        QVERIFY(!window.isVisible());
+        QVERIFY(prompts.messages.isEmpty());
+    }
+
+    void startingWithThePortClosedSaysSo()
+    {
+        QTemporaryDir phoneFolder;
+        writeFile(phoneFolder.filePath("c.jar"), "x");
+        PhoneSimulator phone(phoneFolder.path());
+        phone.mapToPort(5);
+        ScriptedPrompts prompts;
+        Form1 window(prompts);
+        window.btnConnect_Click();
+        auto *list = window.findChild<QListWidget *>("List2");
+        QTRY_COMPARE(list->count(), 2);
+        window.Command3_Click();
+        list->setCurrentRow(rows(list).indexOf("c.jar"));
+        window.List2_DblClick();
+        QCOMPARE(prompts.messageTexts(), QStringList{QStringLiteral("13 Port is not open")});
+        QVERIFY(window.centralWidget()->isEnabled());
+        QVERIFY(!window.findChild<QPlainTextEdit *>("Text1")->isVisible());
     }
 };
 

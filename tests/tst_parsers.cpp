@@ -2,6 +2,7 @@
 #include "app/Module1.h"
 #include "phonefs/download.h"
 #include "phonefs/listing.h"
+#include "phonefs/savedownload.h"
 
 #include <QTest>
 
@@ -164,6 +165,14 @@ private slots:
         link.chunkReply = "AT*ERIF\r\n*ERIF4142:0,65535\r\n\r\nOK\r\n";
         QCOMPARE(ParseChunk(link), ChunkOutcome::NeedMore);
         QCOMPARE(link.fileData, QByteArray("keptAB"));
+    }
+
+    void proposedNamesCannotLeaveTheFolder()
+    {
+        QCOMPARE(ProposedFileName(QStringLiteral("Игра.jar")), QStringLiteral("Игра.jar"));
+        QCOMPARE(ProposedFileName(QStringLiteral("../../.bashrc")), QStringLiteral(".._.._.bashrc"));
+        QCOMPARE(ProposedFileName(QStringLiteral("C:\\evil.jar")), QStringLiteral("C:_evil.jar"));
+        QCOMPARE(ProposedFileName(QStringLiteral("a\tb\nc\u0085.jar")), QStringLiteral("a_b_c_.jar"));
     }
 };
 
