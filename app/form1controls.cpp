@@ -25,13 +25,17 @@ Widget *place(QWidget *client, const char *name, const QRect &twips)
     return widget;
 }
 
+// A button with a picture and no caption; screen readers and desktop automation
+// find it by its accessible name.
 QPushButton *pictureButton(QWidget *client, const char *name, const QRect &twips,
-                           const QString &picture, const QString &toolTip)
+                           const QString &picture, const QString &toolTip,
+                           const QString &accessibleName = {})
 {
     auto *button = place<QPushButton>(client, name, twips);
     button->setIcon(QIcon(picture));
     button->setIconSize(QSize(16, 16));
     button->setToolTip(toolTip);
+    button->setAccessibleName(accessibleName.isEmpty() ? toolTip : accessibleName);
     return button;
 }
 
@@ -108,7 +112,7 @@ void Form1::createControls()
     List2->setSelectionMode(QAbstractItemView::SingleSelection);
 
     btnDownload = pictureButton(client, "btnDownload", {1560, 0, 375, 375},
-                                QStringLiteral(":/icons/download.svg"), QString());
+                                QStringLiteral(":/icons/download.svg"), QString(), QStringLiteral("Скачать"));
 
     // The notice lies over the list; it shows while the window takes no input,
     // so it keeps its colours then.

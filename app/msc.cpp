@@ -1,5 +1,6 @@
 #include "msc.h"
 
+#include "openfailure.h"
 #include "charset/ansicodepage.h"
 
 #include <QtGlobal>
@@ -152,7 +153,8 @@ MaybeFailure MSC::setPortOpen(bool open)
     const bool opened = m_port.open(QIODevice::ReadWrite);
     m_opening = false;
     if (!opened) {
-        const Failure failure = portFailure();
+        const Failure failure = DescribeOpenFailure(
+            GatherOpenFailureFacts(m_port.error(), m_commPort, m_device, m_port.errorString()));
         m_port.clearError();
         return failure;
     }

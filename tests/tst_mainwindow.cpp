@@ -62,6 +62,13 @@ private slots:
         QCOMPARE(window.findChild<QLabel *>("ComStatus")->palette().color(QPalette::Window), QColor(255, 0, 0));
         QCOMPARE(QApplication::focusWidget(), combo1);
         QVERIFY(prompts.messages.isEmpty());
+
+        const QList<QPair<const char *, QString>> buttons{
+            {"btnConnect", "Соединится"}, {"Command3", "Разъединится"}, {"btnRefresh", "Обновить каталог"},
+            {"btnDownload", "Скачать"}, {"Command2", "Выход"}};
+        for (const auto &[name, accessible] : buttons)
+            QCOMPARE(window.findChild<QPushButton *>(name)->accessibleName(), accessible);
+        QCOMPARE(window.findChild<QPushButton *>("btnDownload")->toolTip(), QString());
     }
 
     void menusOfferWhatCanBeChosen()
