@@ -304,9 +304,9 @@ std::optional<LinkView::Entry> Form1::selectedEntry() const
     return Entry{raw->data(Qt::UserRole).toByteArray(), selected.first()->text()};
 }
 
-void Form1::setListingStatus(const QString &text)
+void Form1::setListingStatus(const QByteArray &line)
 {
-    debugWindow()->setStatus(text);
+    debugWindow()->setStatus(line);
 }
 
 void Form1::setDownloadRunning(bool running)
@@ -319,12 +319,21 @@ void Form1::setDownloadRunning(bool running)
 
 void Form1::showDownloadProgress(qint64 bytesReceived)
 {
+    // A person reads a few updates a second; laying out and painting the notice
+    // for every piece of a fast phone would slow the copy down.
+    constexpr qint64 UpdateIntervalMs = 200;
+    if (bytesReceived > 0 && m_progressShown.isValid() && m_progressShown.elapsed() < UpdateIntervalMs)
+        return;
+    m_progressShown.start();
     Text1->setPlainText(CopyingNoticeText(bytesReceived));
 }
 
 void Form1::showPieceLength(qsizetype length)
 {
-    Txt2Write->setText(QString::number(length));
+    // Pieces mostly have the same length; an unchanged field needs no repaint.
+    const QString text = QString::number(length);
+    if (Txt2Write->text() != text)
+        Txt2Write->setText(text);
 }
 
 void Form1::appendTraffic(const QByteArray &piece)
@@ -336,6 +345,8 @@ void Form1::setLamp(bool linkUp)
 {
     QPalette palette = ComStatus->palette();
     const QColor colour = linkUp ? LampGreen : LampRed;
+    if (palette.color(QPalette::Window) == colour)
+        return;
     for (const auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
         palette.setColor(group, QPalette::Window, colour);
     ComStatus->setPalette(palette);

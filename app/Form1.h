@@ -6,6 +6,7 @@
 #include "msc.h"
 #include "receivedispatcher.h"
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPointer>
 
@@ -72,7 +73,7 @@ private:
     // LinkView
     void addEntry(const QByteArray &rawName, const QString &readableName) override;
     std::optional<Entry> selectedEntry() const override;
-    void setListingStatus(const QString &text) override;
+    void setListingStatus(const QByteArray &line) override;
     void setDownloadRunning(bool running) override;
     void showDownloadProgress(qint64 bytesReceived) override;
     void showPieceLength(qsizetype length) override;
@@ -85,6 +86,7 @@ private:
     QPointer<Form2> m_aboutForm;
     // Menu entries the user can choose, taken away while input is refused.
     QList<QAction *> m_availableActions;
+    QElapsedTimer m_progressShown;
 
     // The window's controls keep their design names.
     QComboBox *Combo1 = nullptr;

@@ -20,8 +20,8 @@ public:
     // The two parallel name lists.
     virtual void addEntry(const QByteArray &rawName, const QString &readableName) = 0;
     virtual std::optional<Entry> selectedEntry() const = 0;
-    // The debug window's status label.
-    virtual void setListingStatus(const QString &text) = 0;
+    // The debug window's status label: the line that ended a listing, as byte text.
+    virtual void setListingStatus(const QByteArray &line) = 0;
 
     // While a file is read the main window takes no input and shows the copying
     // notice with the bytes received so far.

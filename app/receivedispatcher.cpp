@@ -4,10 +4,10 @@
 #include "linkview.h"
 #include "prompts.h"
 #include "serialcontrol.h"
-#include "charset/ansicodepage.h"
 #include "phonefs/download.h"
 #include "phonefs/listing.h"
 #include "phonefs/savedownload.h"
+#include "phonefs/textsearch.h"
 
 namespace {
 
@@ -22,7 +22,7 @@ qsizetype lastKeywordEndingInPiece(QByteArrayView gathered, qsizetype pieceStart
                                    QByteArrayView keyword)
 {
     const qsizetype from = qMax<qsizetype>(0, pieceStart - (keyword.size() - 1));
-    const qsizetype at = gathered.sliced(from).lastIndexOf(keyword);
+    const qsizetype at = FindLastProtocolText(gathered.sliced(from), keyword);
     return at < 0 ? -1 : from + at;
 }
 
@@ -91,7 +91,7 @@ void ReceiveDispatcher::handlePiece(const QByteArray &piece)
         for (const ListedName &name : listing.names)
             m_view.addEntry(name.rawName, name.readableName);
         if (listing.statusLine)
-            m_view.setListingStatus(AnsiCodePage::toText(*listing.statusLine));
+            m_view.setListingStatus(*listing.statusLine);
         m_link.replyBuffer.clear();
         if (m_link.echoBuffer.startsWith(FileReadEcho))
             handleFileReadReply();

@@ -4,6 +4,7 @@
 #include "app/serialcontrol.h"
 #include "charset/ansicodepage.h"
 #include "routes.h"
+#include "textsearch.h"
 
 namespace {
 
@@ -14,7 +15,7 @@ constexpr qsizetype LengthFieldWidth = 5;
 // split over several marked lines joins up again.
 QByteArray chunkText(QByteArrayView reply)
 {
-    qsizetype from = reply.indexOf(Marker);
+    qsizetype from = FindProtocolText(reply, Marker);
     if (from < 0)
         return {};
     from += Marker.size();
@@ -22,7 +23,7 @@ QByteArray chunkText(QByteArrayView reply)
     QByteArray text;
     text.reserve(reply.size() - from);
     for (;;) {
-        const qsizetype next = reply.indexOf(Marker, from);
+        const qsizetype next = FindProtocolText(reply, Marker, from);
         if (next < 0) {
             text += reply.sliced(from);
             return text;

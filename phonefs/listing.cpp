@@ -4,6 +4,7 @@
 #include "app/serialcontrol.h"
 #include "charset/basInCodePage.h"
 #include "routes.h"
+#include "textsearch.h"
 
 namespace {
 
@@ -33,13 +34,13 @@ MaybeFailure RequestListing(Module1 &link, SerialControl &port)
 Listing ParseListing(QByteArrayView reply)
 {
     Listing listing;
-    qsizetype lineStart = reply.indexOf(LineEnd);
+    qsizetype lineStart = FindProtocolText(reply, LineEnd);
     if (lineStart < 0)
         return listing; // no line 1: the scan runs past the end
     lineStart += LineEnd.size();
 
     for (;;) {
-        const qsizetype lineEnd = reply.indexOf(LineEnd, lineStart);
+        const qsizetype lineEnd = FindProtocolText(reply, LineEnd, lineStart);
         const QByteArrayView line = lineEnd < 0 ? reply.sliced(lineStart)
                                                 : reply.sliced(lineStart, lineEnd - lineStart);
         if (line.indexOf('"') != EntryQuoteIndex) {

@@ -81,7 +81,7 @@ private slots:
         const qsizetype okAt = Listing.lastIndexOf("OK");
         link.receiveInPieces(Listing, {10, okAt + 1, okAt + 2});
         QCOMPARE(link.view.readableNames, QStringList({"game.jar", "Игра.jar"}));
-        QCOMPARE(link.view.statusTexts, QStringList{QString()});
+        QCOMPARE(link.view.statusTexts, QList<QByteArray>{QByteArray()});
         QCOMPARE(link.view.traffic, Listing);
         QCOMPARE(link.view.pieceLengths, QList<qsizetype>({10, okAt + 1 - 10, 1, 2}));
         QVERIFY(link.state.replyBuffer.isEmpty() && link.state.echoBuffer.isEmpty());
@@ -173,7 +173,7 @@ private slots:
         QCOMPARE(link.prompts.messageTexts().last().left(15), QStringLiteral("Data Saved to: "));
         link.receive("\r\n" + Listing);
         QCOMPARE(link.view.readableNames.size(), 4);
-        QCOMPARE(link.view.statusTexts.last(), QString());
+        QCOMPARE(link.view.statusTexts.last(), QByteArray());
     }
 
     void undecodableDataSavesNothing()

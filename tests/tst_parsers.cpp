@@ -3,6 +3,7 @@
 #include "phonefs/download.h"
 #include "phonefs/listing.h"
 #include "phonefs/savedownload.h"
+#include "phonefs/textsearch.h"
 
 #include <QTest>
 
@@ -165,6 +166,20 @@ private slots:
         link.chunkReply = "AT*ERIF\r\n*ERIF4142:0,65535\r\n\r\nOK\r\n";
         QCOMPARE(ParseChunk(link), ChunkOutcome::NeedMore);
         QCOMPARE(link.fileData, QByteArray("keptAB"));
+    }
+
+    void protocolTextSearchAgreesWithAPlainSearch()
+    {
+        const QList<QByteArray> texts{"", "OK", "xOK", "OKx", "OOKK", "EERROR", "ERRORERROR", "\r\n\r\n",
+                                      "AB\r\n*ERIF\r\n*ERI", "KKKKOKOK", "RROR ERRO"};
+        for (const QByteArray &text : texts) {
+            for (const QByteArray &needle : {QByteArray("OK"), QByteArray("ERROR"), QByteArray("\r\n"),
+                                            QByteArray("\r\n*ERIF")}) {
+                QCOMPARE(FindLastProtocolText(text, needle), text.lastIndexOf(needle));
+                for (qsizetype from = 0; from <= text.size(); ++from)
+                    QCOMPARE(FindProtocolText(text, needle, from), text.indexOf(needle, from));
+            }
+        }
     }
 
     void proposedNamesCannotLeaveTheFolder()

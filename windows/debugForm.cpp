@@ -77,9 +77,17 @@ void debugForm::appendLog(const QByteArray &piece)
         flushLog();
 }
 
-void debugForm::setStatus(const QString &text)
+void debugForm::setStatus(const QByteArray &line)
 {
-    labStat->setText(text);
+    m_unshownStatus = line;
+    if (isVisible())
+        showStatus();
+}
+
+void debugForm::showStatus()
+{
+    if (m_unshownStatus)
+        labStat->setText(AnsiCodePage::toText(*std::exchange(m_unshownStatus, std::nullopt)));
 }
 
 void debugForm::setCommandLine(const QString &command)
@@ -106,6 +114,7 @@ void debugForm::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
     flushLog();
+    showStatus();
 }
 
 void debugForm::closeEvent(QCloseEvent *event)

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QWidget>
 
+#include <optional>
+
 class Prompts;
 class SerialControl;
 class QLabel;
@@ -21,7 +23,8 @@ public:
     debugForm(SerialControl &port, Prompts &prompts, QWidget *owner);
 
     void appendLog(const QByteArray &piece);
-    void setStatus(const QString &text);
+    // The status text is byte text; it is converted for the label when seen.
+    void setStatus(const QByteArray &line);
     void setCommandLine(const QString &command);
 
     void CmdEnter_Click();
@@ -37,12 +40,15 @@ protected:
 
 private:
     void flushLog();
+    void showStatus();
 
     SerialControl &m_port;
     Prompts &m_prompts;
     // Received bytes not yet in the log widget: while the window is hidden the log
     // only collects, so a long download never waits for text layout.
     QByteArray m_unshown;
+    // The last listing's status line; a file-read reply makes it a whole data line.
+    std::optional<QByteArray> m_unshownStatus;
 
     QPlainTextEdit *Txt2Write;
     QPushButton *Command1;

@@ -36,7 +36,7 @@ public:
     QList<QByteArray> rawNames;
     QStringList readableNames;
     int selected = -1;
-    QStringList statusTexts;
+    QList<QByteArray> statusTexts;
     bool downloadRunning = false;
     QList<qint64> progress;
     QList<qsizetype> pieceLengths;
@@ -54,7 +54,7 @@ public:
             return std::nullopt;
         return Entry{rawNames.at(selected), readableNames.at(selected)};
     }
-    void setListingStatus(const QString &text) override { statusTexts.append(text); }
+    void setListingStatus(const QByteArray &line) override { statusTexts.append(line); }
     void setDownloadRunning(bool running) override { downloadRunning = running; }
     void showDownloadProgress(qint64 bytesReceived) override { progress.append(bytesReceived); }
     void showPieceLength(qsizetype length) override { pieceLengths.append(length); }

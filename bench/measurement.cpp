@@ -1,0 +1,46 @@
+#include "measurement.h"
+
+#include <sys/resource.h>
+#include <time.h>
+
+Measurement::Measurement()
+    : m_wallStart(now())
+    , m_cpuStart(processCpuSeconds())
+{
+}
+
+double Measurement::wallSeconds() const
+{
+    return now() - m_wallStart;
+}
+
+double Measurement::cpuSeconds() const
+{
+    return processCpuSeconds() - m_cpuStart;
+}
+
+double Measurement::peakResidentMiB()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss / 1024.0;
+}
+
+QString Measurement::targetLine(const QString &what, bool met, const QString &figures)
+{
+    return QStringLiteral("target: %1: %2 (%3)").arg(what, met ? QStringLiteral("met") : QStringLiteral("missed"), figures);
+}
+
+double Measurement::processCpuSeconds()
+{
+    timespec time{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &time);
+    return time.tv_sec + time.tv_nsec / 1e9;
+}
+
+double Measurement::now()
+{
+    timespec time{};
+    clock_gettime(CLOCK_MONOTONIC, &time);
+    return time.tv_sec + time.tv_nsec / 1e9;
+}

@@ -1,0 +1,66 @@
+#include "programrun.h"
+
+#include "measurement.h"
+#include "app/Form1.h"
+#include "support/phonesimulator.h"
+#include "support/scriptedprompts.h"
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QListWidget>
+#include <QTemporaryDir>
+
+namespace {
+
+bool waitFor(const std::function<bool()> &done, int timeoutMs)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    }
+    return true;
+}
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+RunFigures runProgram(qint64 fileSize, const QString &phoneFolder)
+{
+    RunFigures figures;
+    PhoneSimulator phone(phoneFolder);
+    phone.mapToPort(5);
+    QTemporaryDir saveFolder;
+    ScriptedPrompts prompts;
+    prompts.savePaths.enqueue(saveFolder.filePath(QStringLiteral("saved.jar")));
+
+    Form1 window(prompts);
+    window.show();
+    window.btnConnect_Click();
+    auto *list = window.findChild<QListWidget *>(QStringLiteral("List2"));
+    const auto entry = [&] { return list->findItems(QStringLiteral("bench.jar"), Qt::MatchExactly); };
+    if (!waitFor([&] { return !entry().isEmpty(); }, 10000))
+        return figures;
+    list->setCurrentItem(entry().first());
+
+    const Measurement measurement;
+    window.List2_DblClick();
+    if (!waitFor([&] { return prompts.beeps > 0 || !prompts.messages.isEmpty(); }, 600000))
+        return figures;
+    figures.wallSeconds = measurement.wallSeconds();
+    figures.cpuSeconds = measurement.cpuSeconds();
+    figures.peakResidentMiB = Measurement::peakResidentMiB();
+
+    for (const ScriptedPrompts::Shown &shown : std::as_const(prompts.messages))
+        qInfo("%s", qPrintable(shown.text));
+    const QByteArray saved = fileBytes(saveFolder.filePath(QStringLiteral("saved.jar")));
+    figures.intact = saved.size() == fileSize && saved == fileBytes(phoneFolder + QStringLiteral("/bench.jar"));
+    return figures;
+}
