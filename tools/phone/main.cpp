@@ -1,0 +1,94 @@
+// morvex-phone: a phone on a pseudo-terminal, for trying and testing Morvex
+// without a real phone.
+#include "options.h"
+#include "phone_simulator.h"
+#include "pseudo_terminal.h"
+
+#include <csignal>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+volatile std::sig_atomic_t stopRequested = 0;
+
+void requestStop(int)
+{
+    stopRequested = 1;
+}
+
+bool writePathFile(const std::string &file, const std::string &path)
+{
+    std::FILE *out = std::fopen(file.c_str(), "w");
+    if (!out)
+        return false;
+    const bool written = std::fprintf(out, "%s\n", path.c_str()) > 0;
+    return std::fclose(out) == 0 && written;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const ParsedOptions parsed = parseOptions(argc, argv);
+    if (parsed.outcome == ParsedOptions::Outcome::Help) {
+        std::fputs(usageText(argv[0]).c_str(), stdout);
+        return 0;
+    }
+    if (parsed.outcome == ParsedOptions::Outcome::Error) {
+        std::fprintf(stderr, "morvex-phone: %s\n\n%s", parsed.error.c_str(), usageText(argv[0]).c_str());
+        return 2;
+    }
+    const Options &options = parsed.options;
+
+    struct stat folderInfo {};
+    if (stat(options.folder.c_str(), &folderInfo) != 0 || !S_ISDIR(folderInfo.st_mode)) {
+        std::fprintf(stderr, "morvex-phone: not a folder: %s\n", options.folder.c_str());
+        return 1;
+    }
+
+    int logFd = -1;
+    if (!options.logFile.empty()) {
+        logFd = open(options.logFile.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+        if (logFd < 0) {
+            std::perror(("morvex-phone: " + options.logFile).c_str());
+            return 1;
+        }
+    }
+
+    // The stop signals stay blocked except while waiting in ppoll, so a stop
+    // request cannot slip in between the flag check and the wait.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    sigset_t waitMask;
+    sigprocmask(SIG_BLOCK, &stopSignals, &waitMask);
+    struct sigaction action {};
+    action.sa_handler = requestStop;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+
+    PseudoTerminal terminal;
+    std::string error;
+    if (!terminal.open(error)) {
+        std::fprintf(stderr, "morvex-phone: %s\n", error.c_str());
+        return 1;
+    }
+    PhoneSimulator simulator(options, terminal, logFd);
+
+    // The path is announced only once the line is ready to answer.
+    std::printf("%s\n", terminal.slavePath().c_str());
+    std::fflush(stdout);
+    if (!options.pathFile.empty() && !writePathFile(options.pathFile, terminal.slavePath())) {
+        std::perror(("morvex-phone: " + options.pathFile).c_str());
+        return 1;
+    }
+
+    simulator.run(stopRequested, waitMask);
+    if (logFd >= 0)
+        close(logFd);
+    return 0;
+}

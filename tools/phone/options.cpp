@@ -1,0 +1,136 @@
+#include "options.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <type_traits>
+
+namespace {
+
+bool parseNumber(const std::string &text, std::uint64_t &value)
+{
+    if (text.empty() || text[0] < '0' || text[0] > '9')
+        return false;
+    errno = 0;
+    char *end = nullptr;
+    const unsigned long long parsed = std::strtoull(text.c_str(), &end, 10);
+    if (errno != 0 || *end != '\0')
+        return false;
+    value = parsed;
+    return true;
+}
+
+} // namespace
+
+std::string usageText(const char *programName)
+{
+    return std::string("Usage: ") + programName + " [options] <folder>\n"
+        "\n"
+        "Simulates a phone on a pseudo-terminal. Its application folder\n"
+        "\"/tpa/preset/system/oaf/\" holds the files and sub-folders of <folder>.\n"
+        "The slave device path is printed as the first line of standard output.\n"
+        "Runs until SIGINT/SIGTERM or until --hangup-after fires.\n"
+        "\n"
+        "Options:\n"
+        "  --path-file FILE     also write the slave device path to FILE\n"
+        "  --no-echo            start with command echo off (as after ATE0)\n"
+        "  --chunk-width N      split *ERIF data into lines of N hex digits\n"
+        "                       (default: all data on one line)\n"
+        "  --split safe|anywhere\n"
+        "                       send output in pieces of random size with pauses;\n"
+        "                       'safe' never cuts inside OK or ERROR\n"
+        "  --max-piece N        largest piece size in bytes for --split (default 64)\n"
+        "  --pause-us N         pause between pieces in microseconds (default 1000)\n"
+        "  --rate N             limit output to N bytes per second\n"
+        "  --seed N             seed for the random piece sizes (default 1)\n"
+        "  --fail-read N        answer the Nth AT*ERIF (1-based) with ERROR\n"
+        "  --hangup-after N     after the Nth AT*ERIF reply, close the line and exit\n"
+        "  --log FILE           append every received byte to FILE\n"
+        "  --help               show this text\n";
+}
+
+ParsedOptions parseOptions(int argc, char **argv)
+{
+    ParsedOptions result;
+    Options &options = result.options;
+    auto fail = [&result](const std::string &message) {
+        result.outcome = ParsedOptions::Outcome::Error;
+        result.error = message;
+        return result;
+    };
+
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            result.outcome = ParsedOptions::Outcome::Help;
+            return result;
+        }
+        if (arg.rfind("--", 0) != 0) {
+            if (!options.folder.empty())
+                return fail("more than one folder given: " + arg);
+            options.folder = arg;
+            continue;
+        }
+        if (arg == "--no-echo") {
+            options.echo = false;
+            continue;
+        }
+
+        // Every other option takes a value, as "--name value" or "--name=value".
+        std::string value;
+        const std::size_t equals = arg.find('=');
+        if (equals != std::string::npos) {
+            value = arg.substr(equals + 1);
+            arg.resize(equals);
+        } else if (i + 1 < argc) {
+            value = argv[++i];
+        } else {
+            return fail("missing value for " + arg);
+        }
+
+        std::uint64_t number = 0;
+        const bool isNumber = parseNumber(value, number);
+        auto needNumber = [&](std::uint64_t minimum, std::uint64_t maximum, auto &target) {
+            if (!isNumber || number < minimum || number > maximum)
+                return false;
+            target = static_cast<std::remove_reference_t<decltype(target)>>(number);
+            return true;
+        };
+
+        bool ok = true;
+        if (arg == "--path-file") {
+            options.pathFile = value;
+        } else if (arg == "--log") {
+            options.logFile = value;
+        } else if (arg == "--split") {
+            if (value == "safe")
+                options.split = SplitMode::Safe;
+            else if (value == "anywhere")
+                options.split = SplitMode::Anywhere;
+            else
+                ok = false;
+        } else if (arg == "--max-piece") {
+            ok = needNumber(1, 1u << 20, options.maxPiece);
+        } else if (arg == "--pause-us") {
+            ok = needNumber(0, 60'000'000, options.pauseMicros);
+        } else if (arg == "--rate") {
+            ok = needNumber(1, UINT64_MAX, options.rate);
+        } else if (arg == "--seed") {
+            ok = needNumber(0, UINT64_MAX, options.seed);
+        } else if (arg == "--chunk-width") {
+            ok = needNumber(1, UINT64_MAX, options.chunkWidth);
+        } else if (arg == "--fail-read") {
+            ok = needNumber(1, UINT64_MAX, options.failRead);
+        } else if (arg == "--hangup-after") {
+            ok = needNumber(1, UINT64_MAX, options.hangupAfter);
+        } else {
+            return fail("unknown option " + arg);
+        }
+        if (!ok)
+            return fail("bad value for " + arg + ": " + value);
+    }
+
+    if (options.folder.empty())
+        return fail("no folder given");
+    result.outcome = ParsedOptions::Outcome::Run;
+    return result;
+}

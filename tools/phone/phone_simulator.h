@@ -1,0 +1,40 @@
+// Runs the phone: moves bytes between the pseudo-terminal, the AT
+// interpreter and the reply shaper until stopped or hung up.
+#pragma once
+
+#include "at_interpreter.h"
+#include "options.h"
+#include "phone_folder.h"
+#include "pseudo_terminal.h"
+#include "reply_shaper.h"
+#include "session_watch.h"
+
+#include <csignal>
+#include <cstdint>
+#include <optional>
+
+class PhoneSimulator {
+public:
+    PhoneSimulator(const Options &options, PseudoTerminal &terminal, int logFd);
+
+    // Returns when `stopRequested` becomes non-zero (checked whenever a
+    // blocked signal is let in) or after the hang-up option fired.
+    void run(const volatile std::sig_atomic_t &stopRequested, const sigset_t &waitMask);
+
+private:
+    void readInput();
+    // Writes what the shaper allows; returns when to try again (0: on POLLOUT or new input).
+    std::int64_t writeOutput(std::int64_t now);
+    bool hangupDue() const;
+
+    const Options &m_options;
+    PseudoTerminal &m_terminal;
+    const int m_logFd;
+    PhoneFolder m_folder;
+    AtInterpreter m_interpreter;
+    ReplyShaper m_shaper;
+    SessionWatch m_sessionWatch;
+    std::uint64_t m_fileReadsAnswered = 0;
+    std::optional<std::uint64_t> m_hangupAtByte;
+    bool m_outputBlocked = false;
+};
