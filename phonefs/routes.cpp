@@ -75,7 +75,7 @@ std::optional<QByteArray> DecodeHex(QByteArrayView hex)
         const int high = digitValue(in[0]);
         const int low = digitValue(in[1]);
         invalid |= high | low;
-        *out++ = static_cast<char>((high << 4) | low);
+        *out++ = static_cast<char>(high * 16 + low);
     }
     if (invalid < 0)
         return std::nullopt;

@@ -1,8 +1,13 @@
 #include "phonesimulator.h"
 
+#include <csignal>
+#include <sys/prctl.h>
+
 PhoneSimulator::PhoneSimulator(const QString &folder, const QStringList &options)
 {
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    // A crashing test must not leave the simulator behind, holding CTest's output pipe.
+    m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
     m_process.start(QStringLiteral(MORVEX_PHONE_PATH), options + QStringList{folder});
     if (!m_process.waitForStarted(5000))
         return;
