@@ -16,14 +16,6 @@
 
 namespace {
 
-template<typename Widget>
-Widget *place(QWidget *client, const char *name, const QRect &twips)
-{
-    auto *widget = new Widget(client);
-    widget->setObjectName(QLatin1String(name));
-    widget->setGeometry(Twips::toPixels(twips));
-    return widget;
-}
 
 // A button with a picture and no caption; screen readers and desktop automation
 // find it by its accessible name.
@@ -31,7 +23,7 @@ QPushButton *pictureButton(QWidget *client, const char *name, const QRect &twips
                            const QString &picture, const QString &toolTip,
                            const QString &accessibleName = {})
 {
-    auto *button = place<QPushButton>(client, name, twips);
+    auto *button = Twips::place<QPushButton>(client, name, twips);
     button->setIcon(QIcon(picture));
     button->setIconSize(QSize(16, 16));
     button->setToolTip(toolTip);
@@ -41,14 +33,14 @@ QPushButton *pictureButton(QWidget *client, const char *name, const QRect &twips
 
 QLabel *label(QWidget *client, const char *name, const QRect &twips, const QString &text)
 {
-    auto *label = place<QLabel>(client, name, twips);
+    auto *label = Twips::place<QLabel>(client, name, twips);
     label->setText(text);
     return label;
 }
 
 QComboBox *editableCombo(QWidget *client, const char *name, const QRect &twips, const QString &text)
 {
-    auto *combo = place<QComboBox>(client, name, twips);
+    auto *combo = Twips::place<QComboBox>(client, name, twips);
     combo->setEditable(true);
     combo->setInsertPolicy(QComboBox::NoInsert);
     combo->setEditText(text);
@@ -80,26 +72,26 @@ void Form1::createControls()
     Label2 = label(client, "Label2", {120, 840, 1815, 255}, QStringLiteral("Скорость соединения:"));
     Combo2 = editableCombo(client, "Combo2", {2040, 840, 975, 315}, QStringLiteral("115200"));
 
-    ComStatus = place<QLabel>(client, "ComStatus", {3480, 4200, 135, 135});
+    ComStatus = Twips::place<QLabel>(client, "ComStatus", {3480, 4200, 135, 135});
     ComStatus->setAutoFillBackground(true);
     ComStatus->setFrameShape(QFrame::Box);
     ComStatus->setToolTip(QStringLiteral("Статус соединения"));
     setLamp(false);
 
-    Frame1 = place<QFrame>(client, "Frame1", {120, 1200, 3495, 120});
+    Frame1 = Twips::place<QFrame>(client, "Frame1", {120, 1200, 3495, 120});
     Frame1->setFrameShape(QFrame::Box);
     Frame1->setFrameShadow(QFrame::Sunken);
 
     Command2 = pictureButton(client, "Command2", {2160, 0, 375, 375},
                              QStringLiteral(":/icons/exit.svg"), QStringLiteral("Выход"));
 
-    List1 = place<QListWidget>(client, "List1", {840, 1080, 855, 645});
+    List1 = Twips::place<QListWidget>(client, "List1", {840, 1080, 855, 645});
     List1->hide();
 
     Command3 = pictureButton(client, "Command3", {600, 0, 375, 375},
                              QStringLiteral(":/icons/disconnect.svg"), QStringLiteral("Разъединится"));
 
-    Txt2Write = place<QLineEdit>(client, "Txt2Write", {0, 4080, 3375, 285});
+    Txt2Write = Twips::place<QLineEdit>(client, "Txt2Write", {0, 4080, 3375, 285});
     Txt2Write->setEnabled(false);
     Txt2Write->setToolTip(QStringLiteral("А.. Рабочая иформация"));
     setColourInAllStates(Txt2Write, QPalette::Base, QColor(0, 0, 0));
@@ -108,7 +100,7 @@ void Form1::createControls()
     btnRefresh = pictureButton(client, "btnRefresh", {1080, 0, 375, 375},
                                QStringLiteral(":/icons/refresh.svg"), QStringLiteral("Обновить каталог"));
 
-    List2 = place<QListWidget>(client, "List2", {0, 1440, 3615, 2595});
+    List2 = Twips::place<QListWidget>(client, "List2", {0, 1440, 3615, 2595});
     List2->setSelectionMode(QAbstractItemView::SingleSelection);
 
     btnDownload = pictureButton(client, "btnDownload", {1560, 0, 375, 375},
@@ -116,7 +108,7 @@ void Form1::createControls()
 
     // The notice lies over the list; it shows while the window takes no input,
     // so it keeps its colours then.
-    Text1 = place<QPlainTextEdit>(client, "Text1", {480, 1440, 2775, 855});
+    Text1 = Twips::place<QPlainTextEdit>(client, "Text1", {480, 1440, 2775, 855});
     Text1->setReadOnly(true);
     Text1->setPlainText(QStringLiteral("ИДЕТ КОПИРОВАНИЕ\n"));
     QFont noticeFont(QStringLiteral("MS Sans Serif"));

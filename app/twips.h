@@ -2,6 +2,7 @@
 
 #include <QFont>
 #include <QRect>
+#include <QWidget>
 #include <QtMath>
 
 // Window geometry is designed in twips: 1440 to the inch, 15 to a pixel at 96 dpi.
@@ -23,6 +24,16 @@ inline QRect toPixels(const QRect &twips)
 {
     return QRect(toPixels(twips.x()), toPixels(twips.y()), toPixels(twips.width()),
                  toPixels(twips.height()));
+}
+
+// A control of the given kind and design name, placed at its design rectangle.
+template<typename Widget>
+Widget *place(QWidget *window, const char *name, const QRect &twips)
+{
+    auto *widget = new Widget(window);
+    widget->setObjectName(QLatin1String(name));
+    widget->setGeometry(toPixels(twips));
+    return widget;
 }
 
 // The windows are laid out for an 8-point default font; larger ones would not fit

@@ -24,16 +24,13 @@ Form2::Form2(QWidget *owner)
     setFont(Twips::designFont(font()));
     setFixedSize(Twips::toPixels(4680), Twips::toPixels(3180));
 
-    Text1 = new QPlainTextEdit(this);
-    Text1->setObjectName(QStringLiteral("Text1"));
-    Text1->setGeometry(Twips::toPixels(QRect(120, 120, 4455, 2535)));
+    Text1 = Twips::place<QPlainTextEdit>(this, "Text1", {120, 120, 4455, 2535});
     Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     // The text box shows each CR LF as one line break.
     Text1->setPlainText(QString(AboutText).replace(QLatin1String("\r\n"), QLatin1String("\n")));
 
-    Command1 = new QPushButton(QStringLiteral("Закрыть"), this);
-    Command1->setObjectName(QStringLiteral("Command1"));
-    Command1->setGeometry(Twips::toPixels(QRect(1560, 2760, 1575, 375)));
+    Command1 = Twips::place<QPushButton>(this, "Command1", {1560, 2760, 1575, 375});
+    Command1->setText(QStringLiteral("Закрыть"));
     connect(Command1, &QPushButton::clicked, this, &Form2::Command1_Click);
 
     setTabOrder(Text1, Command1);

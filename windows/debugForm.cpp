@@ -11,19 +11,6 @@
 #include <QPushButton>
 #include <QScrollBar>
 
-namespace {
-
-template<typename Widget>
-Widget *place(QWidget *window, const char *name, const QRect &twips)
-{
-    auto *widget = new Widget(window);
-    widget->setObjectName(QLatin1String(name));
-    widget->setGeometry(Twips::toPixels(twips));
-    return widget;
-}
-
-} // namespace
-
 debugForm::debugForm(SerialControl &port, Prompts &prompts, QWidget *owner)
     : QWidget(owner, Qt::Tool | Qt::MSWindowsFixedSizeDialogHint)
     , m_port(port)
@@ -35,27 +22,27 @@ debugForm::debugForm(SerialControl &port, Prompts &prompts, QWidget *owner)
     setFont(Twips::designFont(font()));
     setFixedSize(Twips::toPixels(7035), Twips::toPixels(4740));
 
-    Txt2Write = place<QPlainTextEdit>(this, "Txt2Write", {0, 0, 3495, 4695});
+    Txt2Write = Twips::place<QPlainTextEdit>(this, "Txt2Write", {0, 0, 3495, 4695});
     Txt2Write->setReadOnly(true);
     Txt2Write->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    Command1 = place<QPushButton>(this, "Command1", {3840, 4320, 1095, 375});
+    Command1 = Twips::place<QPushButton>(this, "Command1", {3840, 4320, 1095, 375});
     Command1->setText(QStringLiteral("Clear Log"));
-    CmdEnter = place<QPushButton>(this, "CmdEnter", {5640, 4320, 1095, 375});
+    CmdEnter = Twips::place<QPushButton>(this, "CmdEnter", {5640, 4320, 1095, 375});
     CmdEnter->setText(QStringLiteral("Send"));
-    Text2 = place<QPlainTextEdit>(this, "Text2", {3480, 360, 3495, 3135});
+    Text2 = Twips::place<QPlainTextEdit>(this, "Text2", {3480, 360, 3495, 3135});
     Text2->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    Text1 = place<QLineEdit>(this, "Text1", {3600, 3960, 3375, 285});
+    Text1 = Twips::place<QLineEdit>(this, "Text1", {3600, 3960, 3375, 285});
     Text1->setText(QStringLiteral("AT+CSCS?"));
-    labStat = place<QLabel>(this, "labStat", {5160, 3600, 1815, 255});
+    labStat = Twips::place<QLabel>(this, "labStat", {5160, 3600, 1815, 255});
     labStat->setTextFormat(Qt::PlainText);
     labStat->setForegroundRole(QPalette::WindowText);
-    Label4 = place<QLabel>(this, "Label4", {3600, 3600, 1215, 255});
+    Label4 = Twips::place<QLabel>(this, "Label4", {3600, 3600, 1215, 255});
     Label4->setText(QStringLiteral("AT Commands:"));
-    Text3 = place<QLineEdit>(this, "Text3", {5280, 0, 735, 285});
+    Text3 = Twips::place<QLineEdit>(this, "Text3", {5280, 0, 735, 285});
     Text3->setText(QStringLiteral("200"));
-    Label1 = place<QLabel>(this, "Label1", {3600, 0, 1695, 255});
+    Label1 = Twips::place<QLabel>(this, "Label1", {3600, 0, 1695, 255});
     Label1->setText(QStringLiteral("Время считывания:"));
-    Command2 = place<QPushButton>(this, "Command2", {6120, 0, 975, 255});
+    Command2 = Twips::place<QPushButton>(this, "Command2", {6120, 0, 975, 255});
     Command2->setText(QStringLiteral("EndOfData"));
 
     setTabOrder(Txt2Write, Command1);
