@@ -95,9 +95,7 @@ bool addSoftwareFlowControl(QSerialPort &port)
 MSC::MSC(QObject *parent)
     : QObject(parent)
 {
-    // Queued, so a slot may open a modal dialog without QSerialPort holding back
-    // its next readyRead(): arrivals during the dialog are queued as events too.
-    connect(&m_port, &QSerialPort::readyRead, this, &MSC::handleReadyRead, Qt::QueuedConnection);
+    connect(&m_port, &QSerialPort::readyRead, this, &MSC::handleReadyRead);
     connect(&m_port, &QSerialPort::errorOccurred, this, &MSC::handleError);
 }
 
@@ -202,6 +200,7 @@ MaybeFailure MSC::output(const QString &text)
 
 QByteArray MSC::input()
 {
+    m_inputTaken = true;
     QByteArray piece = std::exchange(m_salvaged, {});
     if (m_port.isOpen())
         piece += m_port.readAll();
@@ -254,7 +253,12 @@ void MSC::raise(int event)
         if (next == ReceiveEvent && !inputWaiting())
             continue;
         m_event = next;
+        m_inputTaken = false;
         emit onComm();
+        // QSerialPort announces no data that arrives while a readyRead() slot runs,
+        // as when the handler waits in a modal dialog: look for it here.
+        if (m_inputTaken && inputWaiting() && !m_pendingEvents.contains(ReceiveEvent))
+            m_pendingEvents.enqueue(ReceiveEvent);
     }
     m_delivering = false;
 }
