@@ -94,6 +94,31 @@ private slots:
         QCOMPARE(prompts.messages.last().text, QStringLiteral("Нет соединения"));
     }
 
+    void badSpeedTextFailsBeforeOpening_data()
+    {
+        QTest::addColumn<QString>("speed");
+        QTest::newRow("letters") << QStringLiteral("fast");
+        QTest::newRow("empty") << QString();
+        QTest::newRow("huge") << QStringLiteral("99999999999999");
+        QTest::newRow("negative") << QStringLiteral("-9600");
+    }
+
+    void badSpeedTextFailsBeforeOpening()
+    {
+        QFETCH(QString, speed);
+        PseudoTerminal phone;
+        qputenv("MORVEX_COM5", phone.slavePath().toLocal8Bit());
+        ScriptedPrompts prompts;
+        Form1 window(prompts);
+        window.findChild<QComboBox *>("Combo2")->setEditText(speed);
+        window.btnConnect_Click();
+        QCOMPARE(prompts.messageTexts(),
+                 QStringList{QStringLiteral("104 Invalid settings \"%1,n,8,1\"").arg(speed)});
+        QCOMPARE(phone.readFor(100), QByteArray());
+        window.Command3_Click();
+        QCOMPARE(prompts.messageTexts().last(), QStringLiteral("Нет соединения"));
+    }
+
     void portTextMayCarryBlanksAndSpeedIsPassedOn()
     {
         PseudoTerminal phone;

@@ -235,6 +235,56 @@ private slots:
         QCOMPARE(link.view.lamp, std::nullopt);
     }
 
+    void randomCuttingsGiveTheSameResult()
+    {
+        QTemporaryDir folder;
+        const QByteArray file = QByteArray("\x00\x10\x7f\x98\xff", 5).repeated(13200);
+        QRandomGenerator random(2026);
+        for (int round = 0; round < 300; ++round) {
+            Link link;
+            // Many pieces, from single bytes up to a few hundred.
+            const int longest = round % 30 == 0 ? 1 : 1 + int(random.bounded(400));
+            auto cuttings = [&](qsizetype size) {
+                QList<qsizetype> cuts;
+                for (qsizetype at = 1 + random.bounded(longest); at < size; at += 1 + random.bounded(longest))
+                    cuts.append(at);
+                return cuts;
+            };
+            link.receiveInPieces(Listing, cuttings(Listing.size()));
+            QCOMPARE(link.view.readableNames, QStringList({"game.jar", "Игра.jar"}));
+
+            link.prompts.savePaths.enqueue(folder.filePath("random"));
+            link.startDownload(1);
+            link.answerReads(file, [&](const QByteArray &reply) {
+                link.receiveInPieces(reply, cuttings(reply.size()));
+            });
+            QFile saved(folder.filePath("random"));
+            QVERIFY(saved.open(QIODevice::ReadOnly));
+            QCOMPARE(saved.readAll(), file);
+            QCOMPARE(link.port.written.size(), 2);
+            QVERIFY(link.prompts.messageTexts().filter(CommandError).isEmpty());
+        }
+    }
+
+    void largeAndOddRepliesAreHandled()
+    {
+        Link link;
+        // Hundreds of entries.
+        QByteArray many = ListingEcho;
+        for (int i = 0; i < 500; ++i)
+            many += "\r\n*ELIF: \"" + QByteArray("app" + QByteArray::number(i) + ".jar").toHex() + "\",1,0";
+        link.receive(many + "\r\n\r\nOK\r\n");
+        QCOMPARE(link.view.readableNames.size(), 500);
+        QCOMPARE(link.view.readableNames.last(), QStringLiteral("app499.jar"));
+
+        // A line of several megabytes ends the scan like any other line.
+        const QByteArray huge(6 << 20, 'Z');
+        link.receive(ListingEcho + "\r\n" + huge + "\r\n\r\nOK\r\n");
+        QCOMPARE(link.view.statusTexts.last(), huge);
+        QCOMPARE(link.view.readableNames.size(), 500);
+        QVERIFY(link.prompts.messages.isEmpty());
+    }
+
     void everyTwoPieceCutGivesTheSameResult()
     {
         QTemporaryDir folder;
