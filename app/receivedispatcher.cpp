@@ -15,6 +15,7 @@ constexpr QByteArrayView Ok = "OK";
 constexpr QByteArrayView Error = "ERROR";
 constexpr QByteArrayView FileReadEcho = "AT*ERIF";
 constexpr QByteArrayView ResultFraming = "\r\n";
+constexpr qsizetype ExpectedReplySize = 2 * PieceLength + 512;
 
 // Searches only where the new piece can take part, so a keyword split across two
 // pieces is found once, when its last letter arrives.
@@ -65,6 +66,12 @@ void ReceiveDispatcher::MSC_OnComm()
 void ReceiveDispatcher::handlePiece(const QByteArray &piece)
 {
     const QByteArray fresh = withoutOwedFraming(piece);
+    if (m_link.echoBuffer.isEmpty()) {
+        // A reply to a read request holds 131070 hex digits; room for it from the
+        // start spares copying it again at every doubling as it grows.
+        m_link.replyBuffer.reserve(ExpectedReplySize);
+        m_link.echoBuffer.reserve(ExpectedReplySize);
+    }
     const qsizetype pieceStart = m_link.echoBuffer.size();
     m_link.replyBuffer += fresh;
     m_link.echoBuffer += fresh;

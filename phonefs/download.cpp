@@ -12,25 +12,25 @@ constexpr QByteArrayView Marker = "\r\n*ERIF";
 constexpr qsizetype LengthFieldWidth = 5;
 
 // Everything after the first marker, with every further marker taken out, so data
-// split over several marked lines joins up again.
-QByteArray chunkText(QByteArrayView reply)
+// split over several marked lines joins up again. Data on a single line, the usual
+// case, is used where it stands; joined lines are put together in storage.
+QByteArrayView chunkText(QByteArrayView reply, QByteArray &storage)
 {
     qsizetype from = FindProtocolText(reply, Marker);
     if (from < 0)
         return {};
     from += Marker.size();
 
-    QByteArray text;
-    text.reserve(reply.size() - from);
-    for (;;) {
-        const qsizetype next = FindProtocolText(reply, Marker, from);
-        if (next < 0) {
-            text += reply.sliced(from);
-            return text;
-        }
-        text += reply.sliced(from, next - from);
+    qsizetype next = FindProtocolText(reply, Marker, from);
+    if (next < 0)
+        return reply.sliced(from);
+    storage.reserve(reply.size() - from);
+    for (; next >= 0; next = FindProtocolText(reply, Marker, from)) {
+        storage += reply.sliced(from, next - from);
         from = next + Marker.size();
     }
+    storage += reply.sliced(from);
+    return storage;
 }
 
 // The text between the first and the second separator, or to the end.
@@ -75,8 +75,8 @@ MaybeFailure StartDownload(Module1 &link, SerialControl &port, QByteArrayView ra
 
 ChunkReply ParseChunkReply(QByteArrayView reply)
 {
-    const QByteArray text = chunkText(reply);
-    const QByteArrayView view(text);
+    QByteArray joined;
+    const QByteArrayView view = chunkText(reply, joined);
 
     const qsizetype colon = view.indexOf(':');
     const QByteArrayView data = colon < 0 ? view : view.first(colon);

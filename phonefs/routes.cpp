@@ -3,6 +3,7 @@
 #include "charset/ansicodepage.h"
 
 #include <array>
+#include <cstring>
 
 namespace {
 
@@ -23,6 +24,24 @@ constexpr std::array<signed char, 256> makeDigitValues()
 }
 
 constexpr std::array<signed char, 256> DigitValues = makeDigitValues();
+
+// The value of every two-byte digit pair, indexed by the pair's bytes in memory
+// order, or -1: one lookup per decoded byte instead of two and a shift.
+std::array<qint16, 65536> makePairValues()
+{
+    std::array<qint16, 65536> values{};
+    for (int first = 0; first < 256; ++first) {
+        for (int second = 0; second < 256; ++second) {
+            const int high = DigitValues[first];
+            const int low = DigitValues[second];
+            const unsigned char bytes[2] = {static_cast<unsigned char>(first), static_cast<unsigned char>(second)};
+            quint16 index;
+            std::memcpy(&index, bytes, sizeof index);
+            values[index] = static_cast<qint16>(high < 0 || low < 0 ? -1 : high * 16 + low);
+        }
+    }
+    return values;
+}
 
 inline int digitValue(char c)
 {
@@ -65,6 +84,7 @@ std::optional<QByteArray> DecodeHex(QByteArrayView hex)
 {
     if (hex.size() % 2 != 0)
         return std::nullopt;
+    static const std::array<qint16, 65536> PairValues = makePairValues();
     QByteArray bytes(hex.size() / 2, Qt::Uninitialized);
     char *out = bytes.data();
     const char *in = hex.data();
@@ -72,10 +92,11 @@ std::optional<QByteArray> DecodeHex(QByteArrayView hex)
     // One pass, one allocation: whole 131070-digit chunks come through here.
     int invalid = 0;
     for (; in != end; in += 2) {
-        const int high = digitValue(in[0]);
-        const int low = digitValue(in[1]);
-        invalid |= high | low;
-        *out++ = static_cast<char>(high * 16 + low);
+        quint16 pair;
+        std::memcpy(&pair, in, sizeof pair);
+        const int value = PairValues[pair];
+        invalid |= value;
+        *out++ = static_cast<char>(value);
     }
     if (invalid < 0)
         return std::nullopt;
