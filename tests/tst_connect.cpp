@@ -62,27 +62,36 @@ private slots:
         QTRY_VERIFY(!window.isVisible());
     }
 
-    void badPortTextFailsBeforeThePortIsTouched_data()
+    void badFieldTextFailsBeforeThePortIsTouched_data()
     {
         QTest::addColumn<QString>("port");
+        QTest::addColumn<QString>("speed");
         QTest::addColumn<QString>("message");
-        QTest::newRow("letters") << QStringLiteral("abc") << QStringLiteral("101 Type mismatch");
-        QTest::newRow("empty") << QString() << QStringLiteral("101 Type mismatch");
-        QTest::newRow("fraction") << QStringLiteral("5.5") << QStringLiteral("101 Type mismatch");
-        QTest::newRow("too big") << QStringLiteral("40000") << QStringLiteral("102 Overflow");
-        QTest::newRow("huge") << QStringLiteral("99999999999999999999") << QStringLiteral("102 Overflow");
-        QTest::newRow("zero") << QStringLiteral("0") << QStringLiteral("103 Invalid port number");
+        const QString speed = QStringLiteral("115200");
+        QTest::newRow("port letters") << QStringLiteral("abc") << speed << QStringLiteral("101 Type mismatch");
+        QTest::newRow("port empty") << QString() << speed << QStringLiteral("101 Type mismatch");
+        QTest::newRow("port fraction") << QStringLiteral("5.5") << speed << QStringLiteral("101 Type mismatch");
+        QTest::newRow("port too big") << QStringLiteral("40000") << speed << QStringLiteral("102 Overflow");
+        QTest::newRow("port huge") << QStringLiteral("99999999999999999999") << speed << QStringLiteral("102 Overflow");
+        QTest::newRow("port zero") << QStringLiteral("0") << speed << QStringLiteral("103 Invalid port number");
+        for (const QString &bad : {QStringLiteral("fast"), QString(), QStringLiteral("99999999999999"),
+                                   QStringLiteral("-9600")}) {
+            QTest::newRow(qPrintable(QStringLiteral("speed '%1'").arg(bad)))
+                << QStringLiteral("5") << bad << QStringLiteral("104 Invalid settings \"%1,n,8,1\"").arg(bad);
+        }
     }
 
-    void badPortTextFailsBeforeThePortIsTouched()
+    void badFieldTextFailsBeforeThePortIsTouched()
     {
         QFETCH(QString, port);
+        QFETCH(QString, speed);
         QFETCH(QString, message);
         PseudoTerminal phone;
         qputenv("MORVEX_COM5", phone.slavePath().toLocal8Bit());
         ScriptedPrompts prompts;
         Form1 window(prompts);
         window.findChild<QComboBox *>("Combo1")->setEditText(port);
+        window.findChild<QComboBox *>("Combo2")->setEditText(speed);
 
         window.btnConnect_Click();
         QCOMPARE(prompts.messageTexts(), QStringList{message});
@@ -92,31 +101,6 @@ private slots:
         // Still closed: disconnecting says so.
         window.Command3_Click();
         QCOMPARE(prompts.messages.last().text, QStringLiteral("Нет соединения"));
-    }
-
-    void badSpeedTextFailsBeforeOpening_data()
-    {
-        QTest::addColumn<QString>("speed");
-        QTest::newRow("letters") << QStringLiteral("fast");
-        QTest::newRow("empty") << QString();
-        QTest::newRow("huge") << QStringLiteral("99999999999999");
-        QTest::newRow("negative") << QStringLiteral("-9600");
-    }
-
-    void badSpeedTextFailsBeforeOpening()
-    {
-        QFETCH(QString, speed);
-        PseudoTerminal phone;
-        qputenv("MORVEX_COM5", phone.slavePath().toLocal8Bit());
-        ScriptedPrompts prompts;
-        Form1 window(prompts);
-        window.findChild<QComboBox *>("Combo2")->setEditText(speed);
-        window.btnConnect_Click();
-        QCOMPARE(prompts.messageTexts(),
-                 QStringList{QStringLiteral("104 Invalid settings \"%1,n,8,1\"").arg(speed)});
-        QCOMPARE(phone.readFor(100), QByteArray());
-        window.Command3_Click();
-        QCOMPARE(prompts.messageTexts().last(), QStringLiteral("Нет соединения"));
     }
 
     void portTextMayCarryBlanksAndSpeedIsPassedOn()
