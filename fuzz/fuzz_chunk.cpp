@@ -1,0 +1,109 @@
+// The file-read reply parser. Any bytes: the data is set exactly when the text
+// between the first marker and the first colon (further markers taken out) is
+// whole hex, and then it is that hex decoded. A reply built the way the phone
+// builds one, from the input's bytes: the bytes and the completeness come back.
+#include "app/Module1.h"
+#include "fuzzcheck.h"
+#include "phonefs/download.h"
+
+#include <QByteArrayList>
+
+#include <cstddef>
+#include <cstdint>
+
+namespace {
+
+constexpr QByteArrayView Marker = "\r\n*ERIF";
+
+// What follows the first marker, with the later markers cut out.
+QByteArray markedText(QByteArrayView reply)
+{
+    const qsizetype first = reply.indexOf(Marker);
+    if (first < 0)
+        return {};
+    QByteArray text;
+    qsizetype from = first + Marker.size();
+    for (qsizetype at; (at = reply.indexOf(Marker, from)) >= 0; from = at + Marker.size())
+        text += reply.sliced(from, at - from);
+    return text + reply.sliced(from).toByteArray();
+}
+
+bool isWholeHex(QByteArrayView text)
+{
+    if (text.size() % 2 != 0)
+        return false;
+    for (const char c : text) {
+        if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f')))
+            return false;
+    }
+    return true;
+}
+
+void checkAnyReply(QByteArrayView reply)
+{
+    const ChunkReply parsed = ParseChunkReply(reply);
+    const QByteArray text = markedText(reply);
+    const qsizetype colon = text.indexOf(':');
+    const QByteArray hex = colon < 0 ? text : text.first(colon);
+
+    FUZZ_CHECK(parsed.data.has_value() == isWholeHex(hex));
+    if (parsed.data)
+        FUZZ_CHECK(*parsed.data == QByteArray::fromHex(hex));
+    // The count stands after the colon; without one there is nothing to end the file.
+    if (parsed.fileComplete)
+        FUZZ_CHECK(colon >= 0);
+
+    // ParseChunk is the same decision applied to the link state.
+    Module1 link;
+    link.fileData = reply.first(qMin<qsizetype>(3, reply.size())).toByteArray();
+    const QByteArray before = link.fileData;
+    link.chunkReply = reply.toByteArray();
+    const ChunkOutcome outcome = ParseChunk(link);
+    FUZZ_CHECK(link.chunkReply.isEmpty());
+    if (!parsed.data) {
+        FUZZ_CHECK(outcome == ChunkOutcome::BadData);
+        FUZZ_CHECK(link.fileData == before);
+    } else {
+        FUZZ_CHECK(outcome == (parsed.fileComplete ? ChunkOutcome::FileComplete : ChunkOutcome::NeedMore));
+        FUZZ_CHECK(link.fileData == before + *parsed.data);
+    }
+}
+
+// Input: two bytes of count, a byte of layout, then the piece's bytes.
+void checkBuiltReply(QByteArrayView input)
+{
+    if (input.size() < 3)
+        return;
+    const auto byte = [&](qsizetype i) { return static_cast<unsigned char>(input[i]); };
+    const int count = byte(0) << 8 | byte(1);
+    const bool lowerCase = byte(2) & 1;
+    const qsizetype lineWidth = 1 + (byte(2) >> 1);
+    const QByteArray piece = input.sliced(3).toByteArray();
+
+    QByteArray hex = piece.toHex();
+    if (!lowerCase)
+        hex = hex.toUpper();
+    // The phone may spread the digits over several marked lines.
+    QByteArrayList lines;
+    for (qsizetype at = 0; at < hex.size(); at += lineWidth)
+        lines.append(hex.mid(at, lineWidth));
+    if (lines.isEmpty())
+        lines.append(QByteArray());
+    const QByteArray reply = "AT*ERIF=\"2F61\",0,65535\r\r\n*ERIF" + lines.join(Marker.toByteArray())
+                             + ":0," + QByteArray::number(count) + "\r\n\r\nOK\r\n";
+
+    const ChunkReply parsed = ParseChunkReply(reply);
+    FUZZ_CHECK(parsed.data == piece);
+    FUZZ_CHECK(parsed.fileComplete == (count != PieceLength));
+    checkAnyReply(reply);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const QByteArrayView input(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
+    checkAnyReply(input);
+    checkBuiltReply(input);
+    return 0;
+}

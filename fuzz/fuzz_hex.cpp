@@ -1,0 +1,95 @@
+// The hex codec: DecodeHex and HexPairValue against a digit test of their own and
+// Qt's decoder, EncodeHex against its one-digit-for-small-bytes rule.
+#include "fuzzcheck.h"
+#include "phonefs/routes.h"
+
+#include <QByteArray>
+
+#include <cstddef>
+#include <cstdint>
+
+namespace {
+
+bool isHexDigit(char c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+}
+
+bool allHexDigits(QByteArrayView text)
+{
+    for (const char c : text) {
+        if (!isHexDigit(c))
+            return false;
+    }
+    return true;
+}
+
+void checkDecode(QByteArrayView text)
+{
+    const std::optional<QByteArray> decoded = DecodeHex(text);
+    const bool valid = text.size() % 2 == 0 && allHexDigits(text);
+    FUZZ_CHECK(decoded.has_value() == valid);
+    if (!decoded)
+        return;
+    // On valid text Qt's lenient decoder has nothing to skip, so it is an exact oracle.
+    FUZZ_CHECK(*decoded == QByteArray::fromHex(text.toByteArray()));
+    FUZZ_CHECK(decoded->size() * 2 == text.size());
+    FUZZ_CHECK(decoded->toHex() == text.toByteArray().toLower());
+    for (qsizetype i = 0; i < decoded->size(); ++i)
+        FUZZ_CHECK(HexPairValue(text.sliced(2 * i)) == static_cast<unsigned char>(decoded->at(i)));
+}
+
+void checkPair(QByteArrayView text)
+{
+    const std::optional<int> value = HexPairValue(text);
+    const bool valid = text.size() >= 2 && isHexDigit(text[0]) && isHexDigit(text[1]);
+    FUZZ_CHECK(value.has_value() == valid);
+    if (value) {
+        FUZZ_CHECK(*value >= 0 && *value <= 255);
+        // Only the first two characters count.
+        FUZZ_CHECK(DecodeHex(text.first(2)) == QByteArray(1, static_cast<char>(*value)));
+    }
+}
+
+void checkEncode(QByteArrayView bytes)
+{
+    const QByteArray hex = EncodeHex(bytes);
+    QByteArray expected;
+    bool everyByteHasTwoDigits = true;
+    for (const char c : bytes) {
+        const auto value = static_cast<unsigned char>(c);
+        expected += QByteArray::number(value, 16).toUpper();
+        everyByteHasTwoDigits = everyByteHasTwoDigits && value >= 0x10;
+    }
+    FUZZ_CHECK(hex == expected);
+    for (const char c : hex)
+        FUZZ_CHECK(isHexDigit(c) && !(c >= 'a' && c <= 'f'));
+    // Bytes below 0x10 lose their leading zero, so only otherwise does the round trip hold.
+    if (everyByteHasTwoDigits)
+        FUZZ_CHECK(DecodeHex(hex) == bytes.toByteArray());
+
+    // With two digits per byte, in either case, any bytes come back whole.
+    const QByteArray lower = bytes.toByteArray().toHex();
+    FUZZ_CHECK(DecodeHex(lower) == bytes.toByteArray());
+    FUZZ_CHECK(DecodeHex(lower.toUpper()) == bytes.toByteArray());
+}
+
+void checkSkipped(QByteArrayView name)
+{
+    FUZZ_CHECK(IsSkippedName(name) == (!name.contains('.') || name == ".."));
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const QByteArrayView input(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
+    checkDecode(input);
+    // The odd-length twin of every input, so both length cases see the same digits.
+    if (!input.isEmpty())
+        checkDecode(input.chopped(1));
+    checkPair(input);
+    checkEncode(input);
+    checkSkipped(input);
+    return 0;
+}

@@ -1,0 +1,108 @@
+// ParseListing on any bytes, against a plain reading of its contract: line 1 on,
+// lines whose first quote is the 8th character carry a hex name up to the next
+// quote; the first other line is the status line; a bad name or running out of
+// lines inside the entries stops the scan with no status line. The fast searches
+// for protocol text it relies on must agree with Qt's plain ones.
+#include "fuzzcheck.h"
+#include "phonefs/listing.h"
+#include "phonefs/routes.h"
+#include "phonefs/textsearch.h"
+
+#include <QList>
+
+#include <cstddef>
+#include <cstdint>
+
+namespace {
+
+QList<QByteArrayView> crlfLines(QByteArrayView text)
+{
+    QList<QByteArrayView> lines;
+    qsizetype from = 0;
+    for (qsizetype at; (at = text.indexOf("\r\n", from)) >= 0; from = at + 2)
+        lines.append(text.sliced(from, at - from));
+    lines.append(text.sliced(from));
+    return lines;
+}
+
+std::optional<QByteArray> hexName(QByteArrayView field)
+{
+    if (field.size() % 2 != 0)
+        return std::nullopt;
+    for (const char c : field) {
+        const bool digit = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+        if (!digit)
+            return std::nullopt;
+    }
+    return QByteArray::fromHex(field.toByteArray());
+}
+
+struct Expected
+{
+    QList<QByteArray> names;
+    std::optional<QByteArray> statusLine;
+};
+
+Expected expectedListing(QByteArrayView reply)
+{
+    Expected expected;
+    const QList<QByteArrayView> lines = crlfLines(reply);
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        const QByteArrayView line = lines.at(i);
+        if (line.indexOf('"') != 7) {
+            expected.statusLine = line.toByteArray();
+            break;
+        }
+        QByteArrayView field = line.sliced(8);
+        if (const qsizetype quote = field.indexOf('"'); quote >= 0)
+            field = field.first(quote);
+        const std::optional<QByteArray> name = hexName(field);
+        if (!name)
+            break;
+        if (name->contains('.') && *name != "..")
+            expected.names.append(*name);
+    }
+    return expected;
+}
+
+void checkTextSearch(QByteArrayView text)
+{
+    for (const QByteArrayView needle : {QByteArrayView("\r\n"), QByteArrayView("OK"),
+                                        QByteArrayView("ERROR"), QByteArrayView("\r\n*ERIF")}) {
+        FUZZ_CHECK(FindLastProtocolText(text, needle) == text.lastIndexOf(needle));
+        // Every start is cheap for short replies; long ones get a spread of them.
+        const qsizetype step = qMax<qsizetype>(1, text.size() / 64);
+        for (qsizetype from = 0; from <= text.size(); from += step)
+            FUZZ_CHECK(FindProtocolText(text, needle, from) == text.indexOf(needle, from));
+        FUZZ_CHECK(FindProtocolText(text, needle, text.size()) == -1);
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const QByteArrayView reply(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
+    checkTextSearch(reply);
+    // An empty reply may come as a view of nothing at all.
+    checkTextSearch(QByteArrayView());
+
+    const Listing listing = ParseListing(reply);
+    const Expected expected = expectedListing(reply);
+
+    FUZZ_CHECK(listing.names.size() == expected.names.size());
+    for (qsizetype i = 0; i < listing.names.size(); ++i) {
+        const ListedName &name = listing.names.at(i);
+        FUZZ_CHECK(name.rawName == expected.names.at(i));
+        FUZZ_CHECK(!IsSkippedName(name.rawName));
+        const qsizetype nul = name.rawName.indexOf('\0');
+        FUZZ_CHECK(name.readableName
+                   == QString::fromUtf8(nul < 0 ? name.rawName : name.rawName.first(nul)));
+    }
+    FUZZ_CHECK(listing.statusLine == expected.statusLine);
+    if (listing.statusLine) {
+        FUZZ_CHECK(!listing.statusLine->contains("\r\n"));
+        FUZZ_CHECK(crlfLines(reply).contains(QByteArrayView(*listing.statusLine)));
+    }
+    return 0;
+}
