@@ -4,6 +4,9 @@
 
 qsizetype FindProtocolText(QByteArrayView text, QByteArrayView needle, qsizetype from)
 {
+    // Checked first, so no pointer is ever formed outside the text.
+    if (from < 0 || text.size() - from < needle.size())
+        return -1;
     const char *const begin = text.data();
     const char *const end = begin + text.size();
     for (const char *at = begin + from; end - at >= needle.size(); ++at) {
@@ -18,6 +21,8 @@ qsizetype FindProtocolText(QByteArrayView text, QByteArrayView needle, qsizetype
 
 qsizetype FindLastProtocolText(QByteArrayView text, QByteArrayView needle)
 {
+    if (text.size() < needle.size())
+        return -1;
     const char *const begin = text.data();
     const char *const end = begin + text.size();
     qsizetype found = -1;

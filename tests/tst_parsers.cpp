@@ -170,12 +170,13 @@ private slots:
 
     void protocolTextSearchAgreesWithAPlainSearch()
     {
-        const QList<QByteArray> texts{"", "OK", "xOK", "OKx", "OOKK", "EERROR", "ERRORERROR", "\r\n\r\n",
+        const QList<QByteArray> texts{QByteArray(), "", "O", "OK", "xOK", "OKx", "OOKK", "EERROR", "ERRORERROR", "\r\n\r\n",
                                       "AB\r\n*ERIF\r\n*ERI", "KKKKOKOK", "RROR ERRO"};
         for (const QByteArray &text : texts) {
             for (const QByteArray &needle : {QByteArray("OK"), QByteArray("ERROR"), QByteArray("\r\n"),
                                             QByteArray("\r\n*ERIF")}) {
                 QCOMPARE(FindLastProtocolText(text, needle), text.lastIndexOf(needle));
+                QCOMPARE(FindProtocolText(text, needle, text.size() + 3), -1);
                 for (qsizetype from = 0; from <= text.size(); ++from)
                     QCOMPARE(FindProtocolText(text, needle, from), text.indexOf(needle, from));
             }
