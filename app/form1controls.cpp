@@ -16,7 +16,6 @@
 
 namespace {
 
-
 // A button with a picture and no caption; screen readers and desktop automation
 // find it by its accessible name.
 QPushButton *pictureButton(QWidget *client, const char *name, const QRect &twips,

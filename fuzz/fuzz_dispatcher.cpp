@@ -247,11 +247,16 @@ void replay(Session &session, const QByteArrayList &replies, uint8_t choice, Cut
     }
 }
 
+// Bytes 2 to 5 of the header seed the cutting, little-endian.
+uint32_t cuttingSeed(const uint8_t *header)
+{
+    return uint32_t(header[2]) | uint32_t(header[3]) << 8 | uint32_t(header[4]) << 16 | uint32_t(header[5]) << 24;
+}
+
 void fuzzRecordedStream(const uint8_t *header, QByteArrayView stream)
 {
     const QByteArrayList replies = splitReplies(stream);
-    const uint32_t seed = uint32_t(header[2]) | uint32_t(header[3]) << 8 | uint32_t(header[4]) << 16
-                          | uint32_t(header[5]) << 24;
+    const uint32_t seed = cuttingSeed(header);
     const uint8_t choice = header[0] >> 4;
 
     Session whole;
@@ -396,8 +401,7 @@ Phone describedPhone(QByteArrayView body)
 void fuzzDescribedPhone(const uint8_t *header, QByteArrayView body)
 {
     const Phone phone = describedPhone(body);
-    const uint32_t seed = uint32_t(header[2]) | uint32_t(header[3]) << 8 | uint32_t(header[4]) << 16
-                          | uint32_t(header[5]) << 24;
+    const uint32_t seed = cuttingSeed(header);
     const uint8_t choice = header[0] >> 4;
 
     Session whole;

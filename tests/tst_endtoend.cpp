@@ -329,21 +329,16 @@ private slots:
 
     void startingWithThePortClosedSaysSo()
     {
-        QTemporaryDir phoneFolder;
-        writeFile(phoneFolder.filePath("c.jar"), "x");
-        PhoneSimulator phone(phoneFolder.path());
-        phone.mapToPort(5);
-        ScriptedPrompts prompts;
-        Form1 window(prompts);
-        window.btnConnect_Click();
-        auto *list = window.findChild<QListWidget *>("List2");
-        QTRY_COMPARE(list->count(), 2);
-        window.Command3_Click();
-        list->setCurrentRow(rows(list).indexOf("c.jar"));
-        window.List2_DblClick();
-        QCOMPARE(prompts.messageTexts(), QStringList{QStringLiteral("13 Port is not open")});
-        QVERIFY(window.centralWidget()->isEnabled());
-        QVERIFY(!window.findChild<QPlainTextEdit *>("Text1")->isVisible());
+        Session session;
+        writeFile(session.phoneFolder.filePath("c.jar"), "x");
+        session.start({});
+        QTRY_COMPARE(session.list->count(), 2);
+        session.window->Command3_Click();
+        session.list->setCurrentRow(rows(session.list).indexOf("c.jar"));
+        session.window->List2_DblClick();
+        QCOMPARE(session.prompts.messageTexts(), QStringList{QStringLiteral("13 Port is not open")});
+        QVERIFY(session.window->centralWidget()->isEnabled());
+        QVERIFY(!session.copying());
     }
 };
 
