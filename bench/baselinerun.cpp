@@ -36,17 +36,18 @@ bool readUntilOk(int fd)
 
 } // namespace
 
-RunFigures runBaseline(qint64 fileSize, const QString &phoneFolder)
+RunFigures runBaseline(qint64 fileSize, const QString &phoneFolder, LineSettings settings)
 {
-    RunFigures figures;
     PhoneSimulator phone(phoneFolder);
     const int fd = ::open(phone.devicePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
     if (fd < 0)
-        return figures;
-    termios raw{};
-    tcgetattr(fd, &raw);
-    cfmakeraw(&raw);
-    tcsetattr(fd, TCSANOW, &raw);
+        return {};
+    termios attributes{};
+    tcgetattr(fd, &attributes);
+    cfmakeraw(&attributes);
+    if (settings == LineSettings::AsProgram)
+        attributes.c_iflag |= IXON | IXOFF;
+    tcsetattr(fd, TCSANOW, &attributes);
 
     const QByteArray path = (ApplicationFolder + QStringLiteral("bench.jar")).toLatin1();
     const qint64 requests = fileSize / PieceLength + 1;
@@ -56,10 +57,7 @@ RunFigures runBaseline(qint64 fileSize, const QString &phoneFolder)
         const QByteArray request = ChunkRequestLine(path, index).toLatin1();
         complete = ::write(fd, request.constData(), request.size()) == request.size() && readUntilOk(fd);
     }
-    figures.wallSeconds = measurement.wallSeconds();
-    figures.cpuSeconds = measurement.cpuSeconds();
-    figures.peakResidentMiB = Measurement::peakResidentMiB();
-    figures.intact = complete;
+    const RunFigures figures = measurement.figures(complete);
     ::close(fd);
     return figures;
 }

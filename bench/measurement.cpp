@@ -6,6 +6,7 @@
 Measurement::Measurement()
     : m_wallStart(now())
     , m_cpuStart(processCpuSeconds())
+    , m_pageFaultsStart(processPageFaults())
 {
 }
 
@@ -14,16 +15,12 @@ double Measurement::wallSeconds() const
     return now() - m_wallStart;
 }
 
-double Measurement::cpuSeconds() const
-{
-    return processCpuSeconds() - m_cpuStart;
-}
-
-double Measurement::peakResidentMiB()
+RunFigures Measurement::figures(bool intact) const
 {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss / 1024.0;
+    return RunFigures{wallSeconds(), processCpuSeconds() - m_cpuStart, usage.ru_maxrss / 1024.0,
+                      processPageFaults() - m_pageFaultsStart, intact};
 }
 
 QString Measurement::targetLine(const QString &what, bool met, const QString &figures)
@@ -36,6 +33,13 @@ double Measurement::processCpuSeconds()
     timespec time{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &time);
     return time.tv_sec + time.tv_nsec / 1e9;
+}
+
+qint64 Measurement::processPageFaults()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_minflt;
 }
 
 double Measurement::now()

@@ -34,7 +34,6 @@ QByteArray fileBytes(const QString &path)
 
 RunFigures runProgram(qint64 fileSize, const QString &phoneFolder)
 {
-    RunFigures figures;
     PhoneSimulator phone(phoneFolder);
     phone.mapToPort(5);
     QTemporaryDir saveFolder;
@@ -47,20 +46,18 @@ RunFigures runProgram(qint64 fileSize, const QString &phoneFolder)
     auto *list = window.findChild<QListWidget *>(QStringLiteral("List2"));
     const auto entry = [&] { return list->findItems(QStringLiteral("bench.jar"), Qt::MatchExactly); };
     if (!waitFor([&] { return !entry().isEmpty(); }, 10000))
-        return figures;
+        return {};
     list->setCurrentItem(entry().first());
 
     const Measurement measurement;
     window.List2_DblClick();
     if (!waitFor([&] { return prompts.beeps > 0 || !prompts.messages.isEmpty(); }, 600000))
-        return figures;
-    figures.wallSeconds = measurement.wallSeconds();
-    figures.cpuSeconds = measurement.cpuSeconds();
-    figures.peakResidentMiB = Measurement::peakResidentMiB();
+        return {};
+    const RunFigures figures = measurement.figures(true);
 
     for (const ScriptedPrompts::Shown &shown : std::as_const(prompts.messages))
         qInfo("%s", qPrintable(shown.text));
     const QByteArray saved = fileBytes(saveFolder.filePath(QStringLiteral("saved.jar")));
-    figures.intact = saved.size() == fileSize && saved == fileBytes(phoneFolder + QStringLiteral("/bench.jar"));
-    return figures;
+    const bool intact = saved.size() == fileSize && saved == fileBytes(phoneFolder + QStringLiteral("/bench.jar"));
+    return intact ? figures : RunFigures{};
 }

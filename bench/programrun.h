@@ -1,14 +1,8 @@
 #pragma once
 
-#include <QString>
+#include "measurement.h"
 
-struct RunFigures
-{
-    double wallSeconds = 0;
-    double cpuSeconds = 0;
-    double peakResidentMiB = 0;
-    bool intact = false;
-};
+#include <QString>
 
 // Downloads a file of random bytes through the program's own logic and main
 // window (offscreen) from the phone simulator, saving it through the prompts.
