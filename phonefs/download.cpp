@@ -3,6 +3,7 @@
 #include "app/Module1.h"
 #include "app/serialcontrol.h"
 #include "charset/ansicodepage.h"
+#include "growingappend.h"
 #include "routes.h"
 #include "textsearch.h"
 
@@ -101,6 +102,6 @@ ChunkOutcome ParseChunk(Module1 &link)
     link.chunkReply.clear();
     if (!reply.data)
         return ChunkOutcome::BadData;
-    link.fileData += *reply.data;
+    AppendGrowing(link.fileData, *reply.data);
     return reply.fileComplete ? ChunkOutcome::FileComplete : ChunkOutcome::NeedMore;
 }

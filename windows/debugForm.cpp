@@ -4,6 +4,7 @@
 #include "app/serialcontrol.h"
 #include "app/twips.h"
 #include "charset/ansicodepage.h"
+#include "phonefs/growingappend.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -59,7 +60,7 @@ debugForm::debugForm(SerialControl &port, Prompts &prompts, QWidget *owner)
 
 void debugForm::appendLog(const QByteArray &piece)
 {
-    m_unshown += piece;
+    AppendGrowing(m_unshown, piece);
     if (isVisible())
         flushLog();
 }
