@@ -195,6 +195,9 @@ MaybeFailure MSC::output(const QString &text)
         m_port.clearError();
         return failure;
     }
+    // Hand the command to the driver now rather than when the event loop next
+    // polls: the phone starts on it while this side still updates its windows.
+    m_port.flush();
     return std::nullopt;
 }
 

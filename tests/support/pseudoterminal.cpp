@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <poll.h>
 #include <pty.h>
 #include <termios.h>
 #include <unistd.h>
@@ -34,11 +35,24 @@ QByteArray PseudoTerminal::read(qsizetype minimum, int timeoutMs)
     const QDeadlineTimer deadline(timeoutMs);
     while (received.size() < minimum && !deadline.hasExpired()) {
         QTest::qWait(5);
-        char buffer[65536];
-        ssize_t count;
-        while (m_master >= 0 && (count = ::read(m_master, buffer, sizeof buffer)) > 0)
-            received.append(buffer, count);
+        received += readAvailable();
     }
+    return received;
+}
+
+QByteArray PseudoTerminal::readWithoutEvents(int timeoutMs)
+{
+    pollfd waiting{m_master, POLLIN, 0};
+    return m_master >= 0 && ::poll(&waiting, 1, timeoutMs) > 0 ? readAvailable() : QByteArray();
+}
+
+QByteArray PseudoTerminal::readAvailable()
+{
+    QByteArray received;
+    char buffer[65536];
+    ssize_t count;
+    while (m_master >= 0 && (count = ::read(m_master, buffer, sizeof buffer)) > 0)
+        received.append(buffer, count);
     return received;
 }
 

@@ -19,6 +19,10 @@ public:
     // Bytes the program wrote so far, waiting (and running the event loop) until at
     // least minimum bytes are there or the time is up.
     QByteArray read(qsizetype minimum = 1, int timeoutMs = 3000);
+    // What the program's writes already put on the line: waits for the first byte
+    // without running the event loop, so events the program left queued cannot
+    // write anything more.
+    QByteArray readWithoutEvents(int timeoutMs = 3000);
     // Everything the program writes within the given time.
     QByteArray readFor(int milliseconds);
     void write(const QByteArray &bytes);
@@ -26,6 +30,8 @@ public:
     void hangUp();
 
 private:
+    QByteArray readAvailable();
+
     int m_master = -1;
     QString m_slavePath;
 };
