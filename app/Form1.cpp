@@ -30,6 +30,9 @@ constexpr int EnterKeyCode = 13;
 constexpr int RtsCtsAndXonXoff = 3;
 const QColor LampRed(255, 0, 0);
 const QColor LampGreen(0, 255, 0);
+// A person reads a few updates a second.
+constexpr std::chrono::milliseconds PieceLengthInterval(100);
+constexpr std::chrono::milliseconds ProgressInterval(200);
 
 // Filling a list would put its first entry in the field; the design text stays.
 void fillKeepingText(QComboBox *combo, const QStringList &entries)
@@ -53,6 +56,12 @@ Form1::Form1(Prompts &prompts, QWidget *parent)
     , m_prompts(prompts)
     , MSC(this)
     , m_dispatcher(m_link, MSC, *this, prompts)
+    , m_pieceLengthDisplay(PieceLengthInterval, [this](qint64 length) {
+        Txt2Write->setText(QString::number(length));
+    })
+    , m_progressDisplay(ProgressInterval, [this](qint64 bytesReceived) {
+        Text1->setPlainText(CopyingNoticeText(bytesReceived));
+    })
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Vantor Morvex v0.92"));
@@ -202,7 +211,7 @@ void Form1::List2_DblClick()
     if (!entry || !succeeded(StartDownload(m_link, MSC, entry->rawName)))
         return;
     setDownloadRunning(true);
-    showDownloadProgress(0);
+    m_progressDisplay.showNow(0);
 }
 
 void Form1::btnDownload_Click()
@@ -319,21 +328,12 @@ void Form1::setDownloadRunning(bool running)
 
 void Form1::showDownloadProgress(qint64 bytesReceived)
 {
-    // A person reads a few updates a second; laying out and painting the notice
-    // for every piece of a fast phone would slow the copy down.
-    constexpr qint64 UpdateIntervalMs = 200;
-    if (bytesReceived > 0 && m_progressShown.isValid() && m_progressShown.elapsed() < UpdateIntervalMs)
-        return;
-    m_progressShown.start();
-    Text1->setPlainText(CopyingNoticeText(bytesReceived));
+    m_progressDisplay.setValue(bytesReceived);
 }
 
 void Form1::showPieceLength(qsizetype length)
 {
-    // Pieces mostly have the same length; an unchanged field needs no repaint.
-    const QString text = QString::number(length);
-    if (Txt2Write->text() != text)
-        Txt2Write->setText(text);
+    m_pieceLengthDisplay.setValue(length);
 }
 
 void Form1::appendTraffic(const QByteArray &piece)

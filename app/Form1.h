@@ -5,8 +5,8 @@
 #include "linkview.h"
 #include "msc.h"
 #include "receivedispatcher.h"
+#include "throttleddisplay.h"
 
-#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPointer>
 
@@ -86,7 +86,6 @@ private:
     QPointer<Form2> m_aboutForm;
     // Menu entries the user can choose, taken away while input is refused.
     QList<QAction *> m_availableActions;
-    QElapsedTimer m_progressShown;
 
     // The window's controls keep their design names.
     QComboBox *Combo1 = nullptr;
@@ -119,4 +118,6 @@ private:
     QAction *mnuHelp = nullptr;
 
     ReceiveDispatcher m_dispatcher;
+    ThrottledDisplay m_pieceLengthDisplay;
+    ThrottledDisplay m_progressDisplay;
 };
