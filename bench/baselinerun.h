@@ -4,7 +4,7 @@
 
 // How the minimal client sets up the line.
 enum class LineSettings {
-    // XON/XOFF flow control on, as the program's handshaking 3 turns it on. The
+    // XON/XOFF flow control on, as the program sets up its port on Connect. The
     // kernel then examines every received byte for the flow-control characters,
     // which on a pseudo-terminal costs more than the reading itself.
     AsProgram,
