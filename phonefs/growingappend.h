@@ -9,7 +9,6 @@
 // grows the allocation in place where the allocator can.
 inline void AppendGrowing(QByteArray &buffer, QByteArrayView bytes)
 {
-
     const qsizetype needed = buffer.size() + bytes.size();
     if (needed > buffer.capacity())
         buffer.reserve(qMax(needed, 2 * buffer.capacity()));
