@@ -1,14 +1,10 @@
 #include "Form1.h"
 
 #include "noticetext.h"
-#include "portnumber.h"
 #include "prompts.h"
 #include "resizerule.h"
 #include "twips.h"
 #include "charset/ansicodepage.h"
-#include "charset/charsetcommands.h"
-#include "phonefs/download.h"
-#include "phonefs/listing.h"
 #include "windows/Form2.h"
 #include "windows/debugForm.h"
 
@@ -27,7 +23,6 @@
 namespace {
 
 constexpr int EnterKeyCode = 13;
-constexpr int RtsCtsAndXonXoff = 3;
 const QColor LampRed(255, 0, 0);
 const QColor LampGreen(0, 255, 0);
 // A person reads a few updates a second.
@@ -49,13 +44,28 @@ void centreOnScreen(QWidget *window)
         window->move(screen->availableGeometry().center() - window->rect().center());
 }
 
+// A tool window lives until it is closed; the next use makes a fresh one.
+template<typename Window>
+void keepUntilClosed(QPointer<Window> &slot, Window *window)
+{
+    slot = window;
+    QObject::connect(window, &Window::closed, window, [&slot] { slot = nullptr; });
+    centreOnScreen(window);
+}
+
+void bringForward(QWidget *window)
+{
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
 } // namespace
 
 Form1::Form1(Prompts &prompts, QWidget *parent)
     : QMainWindow(parent)
     , m_prompts(prompts)
-    , MSC(this)
-    , m_dispatcher(m_link, MSC, *this, prompts)
+    , m_phone(*this, prompts)
     , m_pieceLengthDisplay(PieceLengthInterval, [this](qint64 length) {
         Txt2Write->setText(QString::number(length));
     })
@@ -80,7 +90,6 @@ Form1::Form1(Prompts &prompts, QWidget *parent)
     connect(btnDownload, &QPushButton::clicked, this, &Form1::btnDownload_Click);
     connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
     connect(List2, &QListWidget::itemDoubleClicked, this, &Form1::List2_DblClick);
-    connect(&MSC, &MSC::onComm, this, &Form1::MSC_OnComm);
 
     Form_Load();
 }
@@ -99,17 +108,13 @@ void Form1::setInputEnabled(bool enabled)
 
 debugForm *Form1::debugWindow()
 {
-    if (!m_debugForm) {
-        m_debugForm = new debugForm(MSC, m_prompts, this);
-        connect(m_debugForm, &debugForm::closed, this, [this] { m_debugForm = nullptr; });
-        centreOnScreen(m_debugForm);
-    }
+    if (!m_debugForm)
+        keepUntilClosed(m_debugForm, new debugForm(m_phone, m_prompts, this));
     return m_debugForm;
 }
 
 void Form1::Form_Load()
 {
-    MSC.setRThreshold(1);
     QStringList ports;
     for (int n = 1; n <= 20; ++n)
         ports.append(QString::number(n));
@@ -146,21 +151,12 @@ void Form1::Form_Unload()
         m_debugForm->close();
     if (m_aboutForm)
         m_aboutForm->close();
-    if (MSC.isPortOpen())
-        (void)MSC.setPortOpen(false);
+    m_phone.closePort();
 }
 
 void Form1::btnConnect_Click()
 {
-    qint16 port = 0;
-    if (!succeeded(PortNumberFromText(Combo1->currentText(), port)) || !succeeded(MSC.setCommPort(port))
-        || !succeeded(MSC.setSettings(Combo2->currentText() + QStringLiteral(",n,8,1")))
-        || !succeeded(MSC.setPortOpen(true)) || !succeeded(MSC.setHandshaking(RtsCtsAndXonXoff))
-        || !succeeded(RequestListing(m_link, MSC))) {
-        return;
-    }
-    List1->clear();
-    List2->clear();
+    showIfFailed(m_phone.connectPort(Combo1->currentText(), Combo2->currentText()));
 }
 
 void Form1::nmu_cmd_connect_Click()
@@ -170,11 +166,7 @@ void Form1::nmu_cmd_connect_Click()
 
 void Form1::Command3_Click()
 {
-    if (MSC.isPortOpen())
-        (void)MSC.setPortOpen(false);
-    else
-        m_prompts.message(QStringLiteral("Нет соединения"), Prompts::Icon::Information);
-    setLamp(false);
+    m_phone.disconnectPort();
 }
 
 void Form1::mnu_cmd_disconnect_Click()
@@ -194,10 +186,7 @@ void Form1::mnu_cmd_exit_Click()
 
 void Form1::btnRefresh_Click()
 {
-    if (!succeeded(RequestListing(m_link, MSC)))
-        return;
-    List1->clear();
-    List2->clear();
+    showIfFailed(m_phone.refresh());
 }
 
 void Form1::mnu_cmd_refresh_Click()
@@ -207,11 +196,10 @@ void Form1::mnu_cmd_refresh_Click()
 
 void Form1::List2_DblClick()
 {
-    const std::optional<Entry> entry = selectedEntry();
-    if (!entry || !succeeded(StartDownload(m_link, MSC, entry->rawName)))
-        return;
-    setDownloadRunning(true);
-    m_progressDisplay.showNow(0);
+    const QList<QListWidgetItem *> selected = List2->selectedItems();
+    const QListWidgetItem *raw = selected.isEmpty() ? nullptr : List1->item(List2->row(selected.first()));
+    if (raw)
+        showIfFailed(m_phone.startDownload(raw->data(Qt::UserRole).toByteArray(), selected.first()->text()));
 }
 
 void Form1::btnDownload_Click()
@@ -227,11 +215,6 @@ void Form1::List2_KeyDown(int keyCode)
         List2_DblClick();
 }
 
-void Form1::MSC_OnComm()
-{
-    m_dispatcher.MSC_OnComm();
-}
-
 void Form1::mnu_CS_Get_Click()
 {
     // The entry is there to be seen; the phone is not asked.
@@ -239,33 +222,24 @@ void Form1::mnu_CS_Get_Click()
 
 void Form1::mnu_CS_SetGSM_Click()
 {
-    debugWindow()->setCommandLine(CharsetCommand::SelectGsm);
+    showIfFailed(m_phone.selectCharacterSet(CharacterSet::Gsm));
 }
 
 void Form1::mnu_CS_SetUTF8_Click()
 {
-    debugWindow()->setCommandLine(CharsetCommand::SelectUtf8);
-    succeeded(MSC.output(CharsetCommand::SelectUtf8 + QLatin1Char('\r')));
+    showIfFailed(m_phone.selectCharacterSet(CharacterSet::Utf8));
 }
 
 void Form1::nmuDebug_Click()
 {
-    debugForm *window = debugWindow();
-    window->show();
-    window->raise();
-    window->activateWindow();
+    bringForward(debugWindow());
 }
 
 void Form1::mnuHelp_Click()
 {
-    if (!m_aboutForm) {
-        m_aboutForm = new Form2(this);
-        connect(m_aboutForm, &Form2::closed, this, [this] { m_aboutForm = nullptr; });
-        centreOnScreen(m_aboutForm);
-    }
-    m_aboutForm->show();
-    m_aboutForm->raise();
-    m_aboutForm->activateWindow();
+    if (!m_aboutForm)
+        keepUntilClosed(m_aboutForm, new Form2(this));
+    bringForward(m_aboutForm);
 }
 
 void Form1::closeEvent(QCloseEvent *event)
@@ -287,11 +261,25 @@ bool Form1::eventFilter(QObject *watched, QEvent *event)
     return QMainWindow::eventFilter(watched, event);
 }
 
-bool Form1::succeeded(const MaybeFailure &failure)
+bool Form1::showIfFailed(const MaybeFailure &failure)
 {
     if (failure)
         m_prompts.message(failure->message(), Prompts::Icon::None);
-    return !failure;
+    return failure.has_value();
+}
+
+void Form1::setColourInAllStates(QWidget *widget, QPalette::ColorRole role, const QColor &colour)
+{
+    QPalette palette = widget->palette();
+    for (const auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+        palette.setColor(group, role, colour);
+    widget->setPalette(palette);
+}
+
+void Form1::clearEntries()
+{
+    List1->clear();
+    List2->clear();
 }
 
 void Form1::addEntry(const QByteArray &rawName, const QString &readableName)
@@ -301,26 +289,22 @@ void Form1::addEntry(const QByteArray &rawName, const QString &readableName)
     List2->addItem(readableName);
 }
 
-std::optional<LinkView::Entry> Form1::selectedEntry() const
-{
-    const QList<QListWidgetItem *> selected = List2->selectedItems();
-    if (selected.isEmpty())
-        return std::nullopt;
-    const int index = List2->row(selected.first());
-    const QListWidgetItem *raw = List1->item(index);
-    if (!raw)
-        return std::nullopt;
-    return Entry{raw->data(Qt::UserRole).toByteArray(), selected.first()->text()};
-}
-
 void Form1::setListingStatus(const QByteArray &line)
 {
     debugWindow()->setStatus(line);
 }
 
+void Form1::setCommandLine(const QString &command)
+{
+    debugWindow()->setCommandLine(command);
+}
+
 void Form1::setDownloadRunning(bool running)
 {
     setInputEnabled(!running);
+    // A new copy starts counting from nothing, not from where the last one ended.
+    if (running && Text1->isHidden())
+        m_progressDisplay.showNow(0);
     Text1->setVisible(running);
     if (running)
         Text1->raise();
@@ -343,11 +327,8 @@ void Form1::appendTraffic(const QByteArray &piece)
 
 void Form1::setLamp(bool linkUp)
 {
-    QPalette palette = ComStatus->palette();
+    // Set on every received piece: an unchanged colour is not painted again.
     const QColor colour = linkUp ? LampGreen : LampRed;
-    if (palette.color(QPalette::Window) == colour)
-        return;
-    for (const auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
-        palette.setColor(group, QPalette::Window, colour);
-    ComStatus->setPalette(palette);
+    if (ComStatus->palette().color(QPalette::Window) != colour)
+        setColourInAllStates(ComStatus, QPalette::Window, colour);
 }

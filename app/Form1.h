@@ -1,10 +1,8 @@
 #pragma once
 
-#include "Module1.h"
 #include "failure.h"
 #include "linkview.h"
-#include "msc.h"
-#include "receivedispatcher.h"
+#include "phonelink.h"
 #include "throttleddisplay.h"
 
 #include <QMainWindow>
@@ -54,7 +52,6 @@ public:
     void List2_DblClick();
     void btnDownload_Click();
     void List2_KeyDown(int keyCode);
-    void MSC_OnComm();
     void mnu_CS_Get_Click();
     void mnu_CS_SetGSM_Click();
     void mnu_CS_SetUTF8_Click();
@@ -68,12 +65,16 @@ protected:
 private:
     void createControls();
     void createMenus();
-    bool succeeded(const MaybeFailure &failure);
+    // Shows the failure, if there is one, as its code and description; true when shown.
+    bool showIfFailed(const MaybeFailure &failure);
+    // The same colour whether the window takes input or not.
+    static void setColourInAllStates(QWidget *widget, QPalette::ColorRole role, const QColor &colour);
 
     // LinkView
+    void clearEntries() override;
     void addEntry(const QByteArray &rawName, const QString &readableName) override;
-    std::optional<Entry> selectedEntry() const override;
     void setListingStatus(const QByteArray &line) override;
+    void setCommandLine(const QString &command) override;
     void setDownloadRunning(bool running) override;
     void showDownloadProgress(qint64 bytesReceived) override;
     void showPieceLength(qsizetype length) override;
@@ -81,7 +82,7 @@ private:
     void setLamp(bool linkUp) override;
 
     Prompts &m_prompts;
-    Module1 m_link;
+    PhoneLink m_phone;
     QPointer<debugForm> m_debugForm;
     QPointer<Form2> m_aboutForm;
     // Menu entries the user can choose, taken away while input is refused.
@@ -103,7 +104,6 @@ private:
     QPushButton *btnRefresh = nullptr;
     QListWidget *List2 = nullptr;
     QPushButton *btnDownload = nullptr;
-    ::MSC MSC;
 
     QAction *nmu_cmd_connect = nullptr;
     QAction *mnu_cmd_disconnect = nullptr;
@@ -117,7 +117,6 @@ private:
     QAction *nmuDebug = nullptr;
     QAction *mnuHelp = nullptr;
 
-    ReceiveDispatcher m_dispatcher;
     ThrottledDisplay m_pieceLengthDisplay;
     ThrottledDisplay m_progressDisplay;
 };

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "phonefs/download.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -12,14 +14,10 @@ struct Module1
     // The same pieces, kept until the handling of the completing piece ends; its
     // beginning tells a file-read reply by the phone's echo.
     QByteArray echoBuffer;
-    // The file-read exchange not yet taken apart.
-    QByteArray chunkReply;
-    // The bytes of the file being downloaded, in order.
-    QByteArray fileData;
-    // The number of the next piece of the file to ask for, from 0.
-    qint64 chunkIndex = 0;
     // The phone folder whose listing is shown.
     QString folderPath;
     // The path chosen in the Save dialog.
     QString savePath;
+    // The file being copied: its chunkIndex, chunkReply and fileData.
+    Download download;
 };

@@ -46,16 +46,6 @@ QComboBox *editableCombo(QWidget *client, const char *name, const QRect &twips, 
     return combo;
 }
 
-// The same colours whether the window takes input or not.
-void setColourInAllStates(QWidget *widget, QPalette::ColorRole role, const QColor &colour)
-{
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::Active, role, colour);
-    palette.setColor(QPalette::Inactive, role, colour);
-    palette.setColor(QPalette::Disabled, role, colour);
-    widget->setPalette(palette);
-}
-
 } // namespace
 
 void Form1::createControls()

@@ -2,26 +2,21 @@
 
 #include <QByteArray>
 #include <QString>
-#include <optional>
 
-// What the receive dispatcher shows and reads on the windows. The windows
-// implement it; tests implement it without widgets.
+// What the phone link shows on the windows. The windows implement it; tests
+// implement it without widgets.
 class LinkView
 {
 public:
-    struct Entry
-    {
-        QByteArray rawName;
-        QString readableName;
-    };
-
     virtual ~LinkView() = default;
 
     // The two parallel name lists.
+    virtual void clearEntries() = 0;
     virtual void addEntry(const QByteArray &rawName, const QString &readableName) = 0;
-    virtual std::optional<Entry> selectedEntry() const = 0;
     // The debug window's status label: the line that ended a listing, as byte text.
     virtual void setListingStatus(const QByteArray &line) = 0;
+    // The debug window's command line.
+    virtual void setCommandLine(const QString &command) = 0;
 
     // While a file is read the main window takes no input and shows the copying
     // notice with the bytes received so far.

@@ -21,41 +21,28 @@ class MSC : public QObject, public SerialControl
     Q_OBJECT
 
 public:
-    // Handshaking modes.
-    static constexpr int NoHandshaking = 0;
-    static constexpr int XonXoff = 1;
-    static constexpr int RtsCts = 2;
-    static constexpr int RtsCtsXonXoff = 3;
-
     explicit MSC(QObject *parent = nullptr);
 
     // COM port n: on Linux the device named by MORVEX_COM<n>, else /dev/ttyS<n-1>;
     // on Windows COM<n>.
     static QString deviceForPort(int port);
 
-    [[nodiscard]] MaybeFailure setCommPort(qint16 port);
+    [[nodiscard]] MaybeFailure setCommPort(qint16 port) override;
     qint16 commPort() const { return m_commPort; }
 
-    // "speed,parity,data bits,stop bits", for example "115200,n,8,1". The speed is
-    // passed on as it is; the device decides at opening whether it accepts it.
-    [[nodiscard]] MaybeFailure setSettings(const QString &settings);
+    // The speed is passed on as it is; the device decides at opening whether it
+    // accepts it.
+    [[nodiscard]] MaybeFailure setSettings(const QString &settings) override;
     QString settings() const { return m_settings; }
 
-    [[nodiscard]] MaybeFailure setPortOpen(bool open);
+    [[nodiscard]] MaybeFailure setPortOpen(bool open) override;
     bool isPortOpen() const override { return m_port.isOpen(); }
+    [[nodiscard]] MaybeFailure setHandshaking(int mode) override;
+    void setRThreshold(qint16 threshold) override { m_rThreshold = threshold; }
 
-    // Receive events are raised once this many bytes wait; 0 raises none.
-    void setRThreshold(qint16 threshold) { m_rThreshold = threshold; }
-
-    [[nodiscard]] MaybeFailure setHandshaking(int mode);
-
-    // Writes the text, converted to the narrow-text code page, in one write.
     [[nodiscard]] MaybeFailure output(const QString &text) override;
-    // All bytes received since the previous call.
     QByteArray input() override;
-
     int commEvent() const override { return m_event; }
-    // What went wrong, for DeviceLostEvent and LineErrorEvent.
     Failure eventFailure() const override { return m_eventFailure; }
 
 signals:

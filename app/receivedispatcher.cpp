@@ -85,12 +85,13 @@ void ReceiveDispatcher::handlePiece(const QByteArray &piece)
 
     if (error >= 0) {
         m_prompts.message(QStringLiteral("Ошибочная комманда"), Prompts::Icon::None);
-        m_view.setDownloadRunning(false);
         if (ok < 0) {
-            // The rejected exchange is over; left in the buffers it would stand in
-            // front of the next reply and be taken for part of it.
-            m_link.replyBuffer.clear();
-            m_link.echoBuffer.clear();
+            // The rejected exchange is over, and with it any copy. Left in the
+            // buffers it would stand in front of the next reply as part of it.
+            forgetReply();
+            endDownload();
+        } else {
+            m_view.setDownloadRunning(false);
         }
     }
     if (ok >= 0) {
@@ -126,49 +127,53 @@ void ReceiveDispatcher::oweFramingAfter(QByteArrayView after)
 
 void ReceiveDispatcher::handleFileReadReply()
 {
-    m_link.chunkReply += m_link.echoBuffer;
-    switch (ParseChunk(m_link)) {
-    case ChunkOutcome::FileComplete: {
-        const std::optional<LinkView::Entry> entry = m_view.selectedEntry();
-        SaveDownload(m_prompts, m_link, entry ? entry->readableName : QString());
-        m_link.fileData.clear();
-        m_view.setDownloadRunning(false);
+    Download &download = m_link.download;
+    download.chunkReply += m_link.echoBuffer;
+    switch (ParseChunk(download)) {
+    case ChunkOutcome::FileComplete:
+        download.startSaving();
+        SaveDownload(m_prompts, download.fileData, download.readableName, m_link.savePath);
+        endDownload();
         break;
-    }
-    case ChunkOutcome::NeedMore: {
+    case ChunkOutcome::NeedMore:
+        // Only a copy the user started asks for more; a read typed in the debug
+        // window names no entry to go on with.
+        if (download.state != Download::State::Reading) {
+            endDownload();
+            break;
+        }
         m_view.setDownloadRunning(true);
-        m_view.showDownloadProgress(m_link.fileData.size());
-        const std::optional<LinkView::Entry> entry = m_view.selectedEntry();
-        const MaybeFailure failure = entry ? RequestChunk(m_port, PhonePath(m_link, entry->rawName),
-                                                          m_link.chunkIndex)
-                                           : std::nullopt;
-        if (!entry || failure) {
-            if (failure)
-                m_prompts.message(failure->message(), Prompts::Icon::None);
-            abandonDownload();
+        m_view.showDownloadProgress(download.fileData.size());
+        if (const MaybeFailure failure
+            = RequestChunk(m_port, PhonePath(m_link, download.rawName), download.chunkIndex)) {
+            m_prompts.message(failure->message(), Prompts::Icon::None);
+            endDownload();
         }
         break;
-    }
     case ChunkOutcome::BadData:
         m_prompts.message(QStringLiteral("Ошибка в данных: файл не сохранён"), Prompts::Icon::None);
-        abandonDownload();
+        endDownload();
         break;
     }
 }
 
-void ReceiveDispatcher::abandonDownload()
+void ReceiveDispatcher::endDownload()
 {
-    m_link.fileData.clear();
-    m_link.chunkReply.clear();
+    m_link.download.end();
     m_view.setDownloadRunning(false);
+}
+
+void ReceiveDispatcher::forgetReply()
+{
+    m_link.replyBuffer.clear();
+    m_link.echoBuffer.clear();
 }
 
 void ReceiveDispatcher::handleDeviceLost()
 {
     m_view.setLamp(false);
-    m_link.replyBuffer.clear();
-    m_link.echoBuffer.clear();
+    forgetReply();
     m_owedFraming.clear();
-    abandonDownload();
+    endDownload();
     m_prompts.message(m_port.eventFailure().message(), Prompts::Icon::None);
 }

@@ -22,7 +22,8 @@ private:
     QByteArray withoutOwedFraming(const QByteArray &piece);
     void oweFramingAfter(QByteArrayView textAfterResultCode);
     void handleFileReadReply();
-    void abandonDownload();
+    void endDownload();
+    void forgetReply();
     void handleDeviceLost();
 
     Module1 &m_link;

@@ -54,7 +54,7 @@ RunFigures runBaseline(qint64 fileSize, const QString &phoneFolder, LineSettings
     const Measurement measurement;
     bool complete = true;
     for (qint64 index = 0; index < requests && complete; ++index) {
-        const QByteArray request = ChunkRequestLine(path, index).toLatin1();
+        const QByteArray request = ChunkCommand(path, index).toLatin1() + '\r';
         complete = ::write(fd, request.constData(), request.size()) == request.size() && readUntilOk(fd);
     }
     const RunFigures figures = measurement.figures(complete);

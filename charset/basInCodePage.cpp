@@ -24,12 +24,6 @@ QByteArrayView untilZero(QByteArrayView bytes)
     return zero < 0 ? bytes : bytes.first(zero);
 }
 
-QStringView untilNul(QStringView text)
-{
-    const qsizetype nul = text.indexOf(QChar(u'\0'));
-    return nul < 0 ? text : text.first(nul);
-}
-
 } // namespace
 
 std::optional<QString> BytesToText(QByteArrayView bytes, int codePage)
@@ -51,7 +45,7 @@ std::optional<QString> BytesToText(QByteArrayView bytes, int codePage)
 
 std::optional<QByteArray> TextToBytes(QStringView text, int codePage)
 {
-    const QStringView terminated = untilNul(text);
+    const QStringView terminated = UntilNul(text);
     switch (const int page = resolved(codePage)) {
     case CodePage::Utf8:
         return terminated.toUtf8();
@@ -70,4 +64,10 @@ QString Utf8ToText(QByteArrayView byteText)
 {
     // Byte text already holds the name's bytes, so no trip through the ANSI code page.
     return *BytesToText(byteText, CodePage::Utf8);
+}
+
+QStringView UntilNul(QStringView text)
+{
+    const qsizetype nul = text.indexOf(QChar(u'\0'));
+    return nul < 0 ? text : text.first(nul);
 }

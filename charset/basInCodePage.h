@@ -22,3 +22,6 @@ std::optional<QByteArray> TextToBytes(QStringView text, int codePage);
 // A raw name from the phone (UTF-8 bytes) as readable text; malformed sequences
 // become U+FFFD, so this cannot fail.
 QString Utf8ToText(QByteArrayView byteText);
+
+// Text as a C string holds it: up to its first NUL.
+QStringView UntilNul(QStringView text);

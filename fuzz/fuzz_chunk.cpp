@@ -2,7 +2,6 @@
 // between the first marker and the first colon (further markers taken out) is
 // whole hex, and then it is that hex decoded. A reply built the way the phone
 // builds one, from the input's bytes: the bytes and the completeness come back.
-#include "app/Module1.h"
 #include "fuzzcheck.h"
 #include "phonefs/download.h"
 
@@ -53,19 +52,19 @@ void checkAnyReply(QByteArrayView reply)
     if (parsed.fileComplete)
         FUZZ_CHECK(colon >= 0);
 
-    // ParseChunk is the same decision applied to the link state.
-    Module1 link;
-    link.fileData = reply.first(qMin<qsizetype>(3, reply.size())).toByteArray();
-    const QByteArray before = link.fileData;
-    link.chunkReply = reply.toByteArray();
-    const ChunkOutcome outcome = ParseChunk(link);
-    FUZZ_CHECK(link.chunkReply.isEmpty());
+    // ParseChunk is the same decision applied to a download.
+    Download download;
+    download.fileData = reply.first(qMin<qsizetype>(3, reply.size())).toByteArray();
+    const QByteArray before = download.fileData;
+    download.chunkReply = reply.toByteArray();
+    const ChunkOutcome outcome = ParseChunk(download);
+    FUZZ_CHECK(download.chunkReply.isEmpty());
     if (!parsed.data) {
         FUZZ_CHECK(outcome == ChunkOutcome::BadData);
-        FUZZ_CHECK(link.fileData == before);
+        FUZZ_CHECK(download.fileData == before);
     } else {
         FUZZ_CHECK(outcome == (parsed.fileComplete ? ChunkOutcome::FileComplete : ChunkOutcome::NeedMore));
-        FUZZ_CHECK(link.fileData == before + *parsed.data);
+        FUZZ_CHECK(download.fileData == before + *parsed.data);
     }
 }
 

@@ -1,4 +1,4 @@
-// The receive dispatcher fed one reply at a time, each reply either whole or cut
+// The phone link fed one reply at a time, each reply either whole or cut
 // into pieces the input chooses (down to single bytes). How the serial line cuts a
 // reply must not change what the program does, so both runs must agree on the
 // names listed, the requests written, the messages and Save dialogs shown and the
@@ -23,15 +23,10 @@
 // digits per marked data line, in eights; 0 for one line); the rest is the file's
 // content, repeated up to its size. Besides agreeing with each other, both runs
 // must list exactly the served names and, without a fault, offer exactly the file.
-#include "app/Module1.h"
-#include "app/prompts.h"
-#include "app/receivedispatcher.h"
 #include "fuzzcheck.h"
 #include "phonefs/download.h"
-#include "phonefs/listing.h"
-#include "support/fakelink.h"
-
-#include <QByteArrayList>
+#include "support/fakephone.h"
+#include "support/phonereplies.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -41,46 +36,6 @@ namespace {
 
 constexpr QByteArrayView Ok = "OK";
 constexpr QByteArrayView Error = "ERROR";
-
-// Answers every Save dialog with Cancel, so nothing reaches the disk, but keeps the
-// bytes that would have been saved.
-class RecordingPrompts : public Prompts
-{
-public:
-    explicit RecordingPrompts(const Module1 &link)
-        : m_link(link)
-    {
-    }
-
-    QStringList messages;
-    QList<Icon> icons;
-    QStringList questions;
-    QStringList proposedNames;
-    QByteArrayList offeredBytes;
-    int beeps = 0;
-
-    void message(const QString &text, Icon icon) override
-    {
-        messages.append(text);
-        icons.append(icon);
-    }
-    bool question(const QString &text) override
-    {
-        questions.append(text);
-        return false;
-    }
-    std::optional<QString> saveFileName(const QString &, const QString &,
-                                        const QString &proposedName) override
-    {
-        proposedNames.append(proposedName);
-        offeredBytes.append(m_link.fileData);
-        return std::nullopt;
-    }
-    void beep() override { ++beeps; }
-
-private:
-    const Module1 &m_link;
-};
 
 // The piece lengths: a small generator seeded by the input, so long replies get
 // as many cuts as short ones.
@@ -130,21 +85,10 @@ private:
 };
 
 // One program run: fresh link state, port, windows and dialogs.
-struct Session
+struct Session : FakePhone
 {
-    Module1 state;
-    FakeSerial port;
-    FakeView view;
-    RecordingPrompts prompts{state};
-    ReceiveDispatcher dispatcher{state, port, view, prompts};
     QStringList startFailures;
 
-    void receive(const QByteArray &piece)
-    {
-        port.event = SerialControl::ReceiveEvent;
-        port.piece = piece;
-        dispatcher.MSC_OnComm();
-    }
     void receiveReply(const QByteArray &reply, Cutter &cutter)
     {
         for (const QByteArray &piece : cutter.cut(reply))
@@ -152,24 +96,16 @@ struct Session
     }
     void requestListing()
     {
-        if (const MaybeFailure failure = RequestListing(state, port))
+        if (const MaybeFailure failure = link.refresh())
             startFailures.append(failure->message());
     }
-    // What the main window does on Download: select a name and ask for piece 0.
+    // What the main window does on Download: ask for piece 0 of a listed name.
     void startDownload(uint8_t choice)
     {
         if (view.rawNames.isEmpty())
             return;
-        view.selected = choice % view.rawNames.size();
-        view.downloadRunning = true;
-        if (const MaybeFailure failure = StartDownload(state, port, view.rawNames.at(view.selected)))
+        if (const MaybeFailure failure = FakePhone::startDownload(choice % view.rawNames.size()))
             startFailures.append(failure->message());
-    }
-    void loseDevice()
-    {
-        port.open = false;
-        port.event = SerialControl::DeviceLostEvent;
-        dispatcher.MSC_OnComm();
     }
 };
 
@@ -197,17 +133,16 @@ void checkSameOutcome(const Session &a, const Session &b)
     FUZZ_CHECK(a.view.traffic == b.view.traffic);
     FUZZ_CHECK(a.view.lamp == b.view.lamp);
     FUZZ_CHECK(a.port.written == b.port.written);
-    FUZZ_CHECK(a.prompts.messages == b.prompts.messages);
-    FUZZ_CHECK(a.prompts.icons == b.prompts.icons);
+    FUZZ_CHECK(a.prompts.messageTexts() == b.prompts.messageTexts());
     FUZZ_CHECK(a.prompts.questions == b.prompts.questions);
     FUZZ_CHECK(a.prompts.proposedNames == b.prompts.proposedNames);
     FUZZ_CHECK(a.prompts.offeredBytes == b.prompts.offeredBytes);
     FUZZ_CHECK(a.prompts.beeps == b.prompts.beeps);
     FUZZ_CHECK(a.startFailures == b.startFailures);
-    FUZZ_CHECK(a.state.replyBuffer == b.state.replyBuffer);
-    FUZZ_CHECK(a.state.echoBuffer == b.state.echoBuffer);
-    FUZZ_CHECK(a.state.fileData == b.state.fileData);
-    FUZZ_CHECK(a.state.chunkIndex == b.state.chunkIndex);
+    FUZZ_CHECK(a.state().replyBuffer == b.state().replyBuffer);
+    FUZZ_CHECK(a.state().echoBuffer == b.state().echoBuffer);
+    FUZZ_CHECK(a.state().download.fileData == b.state().download.fileData);
+    FUZZ_CHECK(a.state().download.chunkIndex == b.state().download.chunkIndex);
 }
 
 // ---- Recorded streams ----
@@ -318,30 +253,16 @@ struct Phone
                       // reply (listing = 0) before which the device goes
     int lineWidth = 0; // hex digits per marked line, 0 for one line
 
-    QByteArray listingReply(const QString &request) const
-    {
-        QByteArray reply = request.toLatin1();
-        for (const QByteArray &name : names)
-            reply += "\r\n*ELIF: \"" + name.toHex().toUpper() + "\"," + QByteArray::number(name.size()) + ",0";
-        return reply + "\r\n\r\nOK\r\n";
-    }
-
     QByteArray readReply(const QString &request, int readNumber) const
     {
-        QByteArray reply = request.toLatin1();
+        const QByteArray echo = request.toLatin1();
         if (fault == Fault::ErrorReply && readNumber == faultAt)
-            return reply + "\r\nERROR\r\n";
-        const qint64 offset = request.section(QLatin1Char(','), 1, 1).toLongLong();
-        const QByteArray piece = file.mid(offset, PieceLength);
-        QByteArray hex = piece.toHex().toUpper();
+            return echo + "\r\nERROR\r\n";
+        const QByteArray piece = file.mid(request.section(QLatin1Char(','), 1, 1).toLongLong(), PieceLength);
+        QByteArray reply = ReadReply(echo, piece, piece.size(), lineWidth);
         if (fault == Fault::BadDigit && readNumber == faultAt)
-            hex.insert(hex.size() / 2, "X");
-        QByteArrayList lines;
-        const qsizetype width = lineWidth > 0 ? lineWidth : qMax<qsizetype>(1, hex.size());
-        for (qsizetype at = 0; at < hex.size(); at += width)
-            lines.append(hex.mid(at, width));
-        return reply + "\r\n*ERIF" + lines.join("\r\n*ERIF") + ":0," + QByteArray::number(piece.size())
-               + "\r\n\r\nOK\r\n";
+            reply.insert(echo.size() + 7 + piece.size(), 'X');
+        return reply;
     }
 
     // Answers every request the session has written, in order, until it writes no more.
@@ -355,7 +276,7 @@ struct Phone
             }
             const QString request = session.port.written.at(answered++);
             const QByteArray reply = request.startsWith(QLatin1String("AT*ELIF"))
-                                         ? listingReply(request)
+                                         ? ListingReply(names, request.toLatin1())
                                          : readReply(request, reads++);
             ++replies;
             session.receiveReply(reply, cutter);
@@ -454,8 +375,8 @@ void fuzzDescribedPhone(const uint8_t *header, QByteArrayView body)
         progress.append(k * PieceLength);
     FUZZ_CHECK(cut.view.progress == progress);
     FUZZ_CHECK(!cut.view.downloadRunning);
-    FUZZ_CHECK(cut.state.fileData.isEmpty());
-    FUZZ_CHECK(cut.state.chunkIndex == reads);
+    FUZZ_CHECK(cut.state().download.fileData.isEmpty());
+    FUZZ_CHECK(cut.state().download.state == Download::State::Idle);
 }
 
 } // namespace

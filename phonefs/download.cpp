@@ -3,7 +3,7 @@
 #include "app/Module1.h"
 #include "app/serialcontrol.h"
 #include "charset/ansicodepage.h"
-#include "growingappend.h"
+#include "app/growingappend.h"
 #include "routes.h"
 #include "textsearch.h"
 
@@ -45,9 +45,25 @@ QByteArrayView secondField(QByteArrayView text, char separator)
 
 } // namespace
 
-QString ChunkRequestLine(QByteArrayView phonePath, qint64 chunkIndex)
+void Download::start(const QByteArray &raw, const QString &readable)
 {
-    return QStringLiteral("AT*ERIF=\"%1\",%2,%3\r")
+    end();
+    state = State::Reading;
+    rawName = raw;
+    readableName = readable;
+}
+
+void Download::end()
+{
+    state = State::Idle;
+    chunkIndex = 0;
+    chunkReply.clear();
+    fileData.clear();
+}
+
+QString ChunkCommand(QByteArrayView phonePath, qint64 chunkIndex)
+{
+    return QStringLiteral("AT*ERIF=\"%1\",%2,%3")
         .arg(QString::fromLatin1(EncodeHex(phonePath)))
         .arg(chunkIndex * PieceLength)
         .arg(PieceLength);
@@ -55,7 +71,7 @@ QString ChunkRequestLine(QByteArrayView phonePath, qint64 chunkIndex)
 
 MaybeFailure RequestChunk(SerialControl &port, QByteArrayView phonePath, qint64 &chunkIndex)
 {
-    if (MaybeFailure failure = port.output(ChunkRequestLine(phonePath, chunkIndex)))
+    if (MaybeFailure failure = port.writeCommandLine(ChunkCommand(phonePath, chunkIndex)))
         return failure;
     ++chunkIndex;
     return std::nullopt;
@@ -64,14 +80,6 @@ MaybeFailure RequestChunk(SerialControl &port, QByteArrayView phonePath, qint64 
 QByteArray PhonePath(const Module1 &link, QByteArrayView rawName)
 {
     return AnsiCodePage::fromText(link.folderPath).append(rawName);
-}
-
-MaybeFailure StartDownload(Module1 &link, SerialControl &port, QByteArrayView rawName)
-{
-    link.fileData.clear();
-    link.chunkReply.clear();
-    link.chunkIndex = 0;
-    return RequestChunk(port, PhonePath(link, rawName), link.chunkIndex);
 }
 
 ChunkReply ParseChunkReply(QByteArrayView reply)
@@ -96,12 +104,12 @@ ChunkReply ParseChunkReply(QByteArrayView reply)
     return ChunkReply{DecodeHex(data), isNumber && count != PieceLength};
 }
 
-ChunkOutcome ParseChunk(Module1 &link)
+ChunkOutcome ParseChunk(Download &download)
 {
-    const ChunkReply reply = ParseChunkReply(link.chunkReply);
-    link.chunkReply.clear();
+    const ChunkReply reply = ParseChunkReply(download.chunkReply);
+    download.chunkReply.clear();
     if (!reply.data)
         return ChunkOutcome::BadData;
-    AppendGrowing(link.fileData, *reply.data);
+    AppendGrowing(download.fileData, *reply.data);
     return reply.fileComplete ? ChunkOutcome::FileComplete : ChunkOutcome::NeedMore;
 }

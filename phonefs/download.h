@@ -12,17 +12,32 @@ class SerialControl;
 // A file is read in pieces of this many bytes; piece k starts at k * PieceLength.
 constexpr qint64 PieceLength = 65535;
 
-// AT*ERIF="<hex path>",<offset>,65535 and a carriage return.
-QString ChunkRequestLine(QByteArrayView phonePath, qint64 chunkIndex);
+// A file being copied from the phone. The entry is fixed when the copy starts, so
+// every piece is asked for by the same name whatever the lists show meanwhile.
+struct Download
+{
+    enum class State { Idle, Reading, Saving };
+
+    State state = State::Idle;
+    QByteArray rawName;    // as the phone stores it; named in every request
+    QString readableName;  // proposed in the Save dialog
+    qint64 chunkIndex = 0; // the next piece to ask for, from 0
+    QByteArray chunkReply; // the file-read exchange not yet taken apart
+    QByteArray fileData;   // the file's bytes so far, in order
+
+    // Reading from piece 0, with nothing left of an earlier copy.
+    void start(const QByteArray &raw, const QString &readable);
+    void startSaving() { state = State::Saving; }
+    // Idle again: the bytes are dropped, whether they were saved or not.
+    void end();
+};
+
+// AT*ERIF="<hex path>",<offset>,65535
+QString ChunkCommand(QByteArrayView phonePath, qint64 chunkIndex);
 
 // Writes the request for piece chunkIndex, then counts it on.
 [[nodiscard]] MaybeFailure RequestChunk(SerialControl &port, QByteArrayView phonePath,
                                         qint64 &chunkIndex);
-
-// Starts reading the file with this raw name from the listed folder: forgets any
-// bytes left from an abandoned download and asks for piece 0.
-[[nodiscard]] MaybeFailure StartDownload(Module1 &link, SerialControl &port,
-                                         QByteArrayView rawName);
 
 // The full phone path of a listed file: the folder followed by its raw name.
 QByteArray PhonePath(const Module1 &link, QByteArrayView rawName);
@@ -42,5 +57,5 @@ ChunkReply ParseChunkReply(QByteArrayView reply);
 
 enum class ChunkOutcome { NeedMore, FileComplete, BadData };
 
-// Parses link.chunkReply, appends its bytes to link.fileData and empties it.
-ChunkOutcome ParseChunk(Module1 &link);
+// Parses download.chunkReply, appends its bytes to download.fileData and empties it.
+ChunkOutcome ParseChunk(Download &download);

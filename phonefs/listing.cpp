@@ -20,15 +20,15 @@ QByteArrayView nameField(QByteArrayView line)
 
 } // namespace
 
-QString ListingRequestLine(const QString &folder)
+QString ListingCommand(const QString &folder)
 {
-    return QStringLiteral("AT*ELIF=\"%1\"\r").arg(QString::fromLatin1(EncodeHex(folder)));
+    return QStringLiteral("AT*ELIF=\"%1\"").arg(QString::fromLatin1(EncodeHex(folder)));
 }
 
 MaybeFailure RequestListing(Module1 &link, SerialControl &port)
 {
     link.folderPath = ApplicationFolder;
-    return port.output(ListingRequestLine(link.folderPath));
+    return port.writeCommandLine(ListingCommand(link.folderPath));
 }
 
 Listing ParseListing(QByteArrayView reply)

@@ -26,8 +26,8 @@ struct Listing
     std::optional<QByteArray> statusLine;
 };
 
-// AT*ELIF="<hex of the folder>" and a carriage return.
-QString ListingRequestLine(const QString &folder);
+// AT*ELIF="<hex of the folder>"
+QString ListingCommand(const QString &folder);
 
 // Sets the folder and writes the listing request for it.
 [[nodiscard]] MaybeFailure RequestListing(Module1 &link, SerialControl &port);

@@ -1,6 +1,5 @@
 #include "savedownload.h"
 
-#include "app/Module1.h"
 #include "app/prompts.h"
 #include "windows/cmnDialog.h"
 
@@ -39,22 +38,22 @@ QString ProposedFileName(const QString &readableName)
     return name;
 }
 
-void SaveDownload(Prompts &prompts, Module1 &link, const QString &readableName)
+void SaveDownload(Prompts &prompts, const QByteArray &fileData, const QString &readableName,
+                  QString &savePath)
 {
     const QString proposed = ProposedFileName(readableName);
     for (;;) {
-        if (cmnDialog::ShowSaveDialog(prompts, proposed, link.savePath) == 0) {
+        if (cmnDialog::ShowSaveDialog(prompts, proposed, savePath) == 0) {
             prompts.message(QStringLiteral("You Canceled Saving"), Prompts::Icon::Information);
             return;
         }
-        const std::optional<QString> failure = writeWholeFile(link.savePath, link.fileData);
+        const std::optional<QString> failure = writeWholeFile(savePath, fileData);
         if (!failure)
             break;
-        prompts.message(QStringLiteral("Saving Failed: \"%1\"\n%2").arg(link.savePath, *failure),
+        prompts.message(QStringLiteral("Saving Failed: \"%1\"\n%2").arg(savePath, *failure),
                         Prompts::Icon::Warning);
     }
-    link.fileData.clear();
     prompts.beep();
-    prompts.message(QStringLiteral("Data Saved to: \"%1\"").arg(link.savePath),
+    prompts.message(QStringLiteral("Data Saved to: \"%1\"").arg(savePath),
                     Prompts::Icon::Information);
 }

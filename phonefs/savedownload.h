@@ -1,8 +1,8 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
-struct Module1;
 class Prompts;
 
 // The name proposed in the Save dialog for a name that came from the phone: path
@@ -10,7 +10,9 @@ class Prompts;
 // cannot point the dialog into another folder.
 QString ProposedFileName(const QString &readableName);
 
-// Asks where to store link.fileData and writes exactly those bytes there, replacing
-// a file that stands at that path only by a complete new one. When the file cannot
-// be written the user is told why and asked for another place.
-void SaveDownload(Prompts &prompts, Module1 &link, const QString &readableName);
+// Asks where to store fileData and writes exactly those bytes there, replacing a
+// file that stands at that path only by a complete new one. When the file cannot
+// be written the user is told why and asked for another place. savePath receives
+// the path the Save dialog left.
+void SaveDownload(Prompts &prompts, const QByteArray &fileData, const QString &readableName,
+                  QString &savePath);

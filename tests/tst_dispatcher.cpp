@@ -1,9 +1,8 @@
-// The receive dispatcher's decisions, fed piece by piece without a port or windows.
-#include "app/Module1.h"
-#include "app/receivedispatcher.h"
+// The phone link's handling of what the phone sends, fed piece by piece without a
+// port or windows.
 #include "phonefs/download.h"
-#include "support/fakelink.h"
-#include "support/scriptedprompts.h"
+#include "support/fakephone.h"
+#include "support/phonereplies.h"
 
 #include <QFile>
 #include <QRandomGenerator>
@@ -12,60 +11,22 @@
 
 namespace {
 
-const QByteArray ListingEcho("AT*ELIF=\"2F7470612F7072657365742F73797374656D2F6F61662F\"\r");
-const QByteArray Listing = ListingEcho
-                           + "\r\n*ELIF: \"2E2E\",0,1\r\n*ELIF: \"67616D652E6A6172\",3,0"
-                             "\r\n*ELIF: \"D098D0B3D180D0B02E6A6172\",3,0\r\n\r\nOK\r\n";
+const QByteArray Listing = ListingReply({"..", "game.jar", "Игра.jar"});
+const QStringList Listed{"game.jar", "Игра.jar"};
 const QString CommandError = QStringLiteral("Ошибочная комманда");
 
-// A phone's answer to a read request of the given line.
-QByteArray readReply(const QString &request, const QByteArray &data, qint64 count)
+// Answers every outstanding read request from the file's bytes.
+void answerReads(FakePhone &phone, const QByteArray &file,
+                 const std::function<void(const QByteArray &)> &deliver)
 {
-    return request.toLatin1() + "\r\n*ERIF" + data.toHex().toUpper() + ":0," + QByteArray::number(count)
-           + "\r\n\r\nOK\r\n";
+    for (qsizetype answered = 0; answered < phone.port.written.size() && phone.view.downloadRunning;) {
+        const QString request = phone.port.written.at(answered++);
+        if (!request.startsWith(QLatin1String("AT*ERIF")))
+            continue;
+        const QByteArray piece = file.mid(request.section(QLatin1Char(','), 1, 1).toLongLong(), PieceLength);
+        deliver(ReadReply(request.toLatin1(), piece, piece.size()));
+    }
 }
-
-struct Link
-{
-    Module1 state;
-    FakeSerial port;
-    FakeView view;
-    ScriptedPrompts prompts;
-    ReceiveDispatcher dispatcher{state, port, view, prompts};
-
-    void receive(const QByteArray &piece)
-    {
-        port.event = SerialControl::ReceiveEvent;
-        port.piece = piece;
-        dispatcher.MSC_OnComm();
-    }
-    void receiveInPieces(const QByteArray &stream, const QList<qsizetype> &cuts)
-    {
-        qsizetype from = 0;
-        for (const qsizetype cut : cuts) {
-            receive(stream.mid(from, cut - from));
-            from = cut;
-        }
-        receive(stream.mid(from));
-    }
-    void startDownload(int index)
-    {
-        view.selected = index;
-        QCOMPARE(StartDownload(state, port, view.rawNames.at(index)), std::nullopt);
-        view.downloadRunning = true;
-    }
-    // Answers every outstanding read request from the file's bytes.
-    void answerReads(const QByteArray &file, const std::function<void(const QByteArray &)> &deliver)
-    {
-        qsizetype answered = 0;
-        while (answered < port.written.size() && view.downloadRunning) {
-            const QString request = port.written.at(answered++);
-            const qint64 offset = request.section(QLatin1Char(','), 1, 1).toLongLong();
-            const QByteArray piece = file.mid(offset, PieceLength);
-            deliver(readReply(request, piece, piece.size()));
-        }
-    }
-};
 
 } // namespace
 
@@ -76,172 +37,167 @@ class DispatcherTest : public QObject
 private slots:
     void replyInPiecesIsRoutedOnce()
     {
-        Link link;
+        FakePhone phone;
         // "OK" split between two pieces, the closing CR LF in a third.
         const qsizetype okAt = Listing.lastIndexOf("OK");
-        link.receiveInPieces(Listing, {10, okAt + 1, okAt + 2});
-        QCOMPARE(link.view.readableNames, QStringList({"game.jar", "Игра.jar"}));
-        QCOMPARE(link.view.statusTexts, QList<QByteArray>{QByteArray()});
-        QCOMPARE(link.view.traffic, Listing);
-        QCOMPARE(link.view.pieceLengths, QList<qsizetype>({10, okAt + 1 - 10, 1, 2}));
-        QVERIFY(link.state.replyBuffer.isEmpty() && link.state.echoBuffer.isEmpty());
-        QVERIFY(link.prompts.messages.isEmpty());
+        phone.receiveInPieces(Listing, {10, okAt + 1, okAt + 2});
+        QCOMPARE(phone.view.readableNames, Listed);
+        QCOMPARE(phone.view.statusTexts, QList<QByteArray>{QByteArray()});
+        QCOMPARE(phone.view.traffic, Listing);
+        QCOMPARE(phone.view.pieceLengths, QList<qsizetype>({10, okAt + 1 - 10, 1, 2}));
+        QVERIFY(phone.prompts.messages.isEmpty());
 
         // The next reply starts clean: its echo is line 0 again.
-        link.receive(Listing);
-        QCOMPARE(link.view.readableNames.size(), 4);
+        phone.receive(Listing);
+        QCOMPARE(phone.view.readableNames, Listed + Listed);
     }
 
     void lowerCaseKeywordsEndNothing()
     {
-        Link link;
-        link.receive(ListingEcho + "\r\nok\r\nerror\r\n");
-        QVERIFY(link.view.statusTexts.isEmpty());
-        QVERIFY(link.prompts.messages.isEmpty());
-        QVERIFY(!link.state.replyBuffer.isEmpty());
+        FakePhone phone;
+        phone.receive(ListingEcho + "\r\nok\r\nerror\r\n");
+        QVERIFY(phone.view.statusTexts.isEmpty());
+        QVERIFY(phone.prompts.messages.isEmpty());
+        QVERIFY(!phone.state().replyBuffer.isEmpty());
     }
 
     void rejectedCommandEndsItsExchange()
     {
-        Link link;
-        link.view.downloadRunning = true;
-        link.receive("AT*ELIF=\"2F\"\r\r\nER");
-        link.receive("ROR\r\n");
-        QCOMPARE(link.prompts.messageTexts(), QStringList{CommandError});
-        QCOMPARE(link.prompts.messages.first().icon, Prompts::Icon::None);
-        QVERIFY(!link.view.downloadRunning);
-        QVERIFY(link.state.replyBuffer.isEmpty() && link.state.echoBuffer.isEmpty());
+        FakePhone phone;
+        phone.view.downloadRunning = true;
+        phone.receive("AT*ELIF=\"2F\"\r\r\nER");
+        phone.receive("ROR\r\n");
+        QCOMPARE(phone.prompts.messageTexts(), QStringList{CommandError});
+        QCOMPARE(phone.prompts.messages.first().icon, Prompts::Icon::None);
+        QVERIFY(!phone.view.downloadRunning);
 
         // The failed text does not stand in front of the next listing.
-        link.receive(Listing);
-        QCOMPARE(link.view.readableNames, QStringList({"game.jar", "Игра.jar"}));
-        QCOMPARE(link.prompts.messages.size(), 1);
+        phone.receive(Listing);
+        QCOMPARE(phone.view.readableNames, Listed);
+        QCOMPARE(phone.prompts.messages.size(), 1);
     }
 
     void errorAndOkInOnePieceShowThenRoute()
     {
-        Link link;
-        link.receive(ListingEcho + "\r\n*ELIF: \"612E62\"\r\n\r\nERROR\r\nOK\r\n");
-        QCOMPARE(link.prompts.messageTexts(), QStringList{CommandError});
-        QCOMPARE(link.view.readableNames, QStringList{"a.b"});
-        QVERIFY(link.state.echoBuffer.isEmpty());
+        FakePhone phone;
+        phone.receive(ListingEcho + "\r\n*ELIF: \"612E62\"\r\n\r\nERROR\r\nOK\r\n");
+        QCOMPARE(phone.prompts.messageTexts(), QStringList{CommandError});
+        QCOMPARE(phone.view.readableNames, QStringList{"a.b"});
+        QVERIFY(phone.state().echoBuffer.isEmpty());
     }
 
     void downloadRunsPieceByPieceAndSaves()
     {
         QTemporaryDir folder;
-        Link link;
-        link.receive(Listing);
+        FakePhone phone;
+        QCOMPARE(phone.link.refresh(), std::nullopt);
+        phone.receive(Listing);
         QByteArray file(2 * PieceLength + 1234, Qt::Uninitialized);
         for (char &byte : file)
             byte = char(QRandomGenerator::global()->bounded(256));
 
-        link.prompts.savePaths.enqueue(folder.filePath("game.jar"));
-        link.startDownload(1);
-        link.answerReads(file, [&](const QByteArray &reply) { link.receive(reply); });
+        phone.prompts.savePaths.enqueue(folder.filePath("game.jar"));
+        QCOMPARE(phone.startDownload(1), std::nullopt);
+        QVERIFY(phone.view.downloadRunning);
+        // The entry is fixed at the start: what the lists show meanwhile does not matter.
+        phone.view.clearEntries();
+        answerReads(phone, file, [&](const QByteArray &reply) { phone.receive(reply); });
 
-        QCOMPARE(link.port.written.size(), 3);
-        for (int k = 0; k < 3; ++k)
-            QVERIFY(link.port.written.at(k).endsWith(QStringLiteral(",%1,65535\r").arg(k * PieceLength)));
-        QCOMPARE(link.state.chunkIndex, 3);
-        QCOMPARE(link.view.progress, QList<qint64>({PieceLength, 2 * PieceLength}));
-        QCOMPARE(link.prompts.proposedNames, QStringList{"Игра.jar"});
+        QCOMPARE(phone.port.written.size(), 4);
+        for (int k = 0; k < 3; ++k) {
+            QCOMPARE(phone.port.written.at(k + 1),
+                     QStringLiteral("AT*ERIF=\"2F7470612F7072657365742F73797374656D2F6F61662FD098D0B3D180"
+                                    "D0B02E6A6172\",%1,65535\r").arg(k * PieceLength));
+        }
+        QCOMPARE(phone.view.progress, QList<qint64>({PieceLength, 2 * PieceLength}));
+        QCOMPARE(phone.prompts.proposedNames, QStringList{"Игра.jar"});
         QFile saved(folder.filePath("game.jar"));
         QVERIFY(saved.open(QIODevice::ReadOnly));
         QCOMPARE(saved.readAll(), file);
-        QCOMPARE(link.prompts.beeps, 1);
-        QCOMPARE(link.prompts.messageTexts().last(),
+        QCOMPARE(phone.prompts.beeps, 1);
+        QCOMPARE(phone.prompts.messageTexts().last(),
                  QStringLiteral("Data Saved to: \"%1\"").arg(folder.filePath("game.jar")));
-        QVERIFY(!link.view.downloadRunning);
-        QVERIFY(link.state.fileData.isEmpty());
+        QVERIFY(!phone.view.downloadRunning);
+        QCOMPARE(phone.state().download.state, Download::State::Idle);
+        QVERIFY(phone.state().download.fileData.isEmpty());
     }
 
     void closingFramingLateStillStartsTheNextReplyClean()
     {
-        QTemporaryDir folder;
-        Link link;
-        link.receive(Listing.chopped(2));
-        link.receive("\r");
-        link.receive("\n");
-        QCOMPARE(link.view.readableNames.size(), 2);
+        FakePhone phone;
+        phone.receive(Listing.chopped(2));
+        phone.receive("\r");
+        phone.receive("\n");
+        QCOMPARE(phone.view.readableNames, Listed);
 
-        link.prompts.savePaths.enqueue(folder.filePath("a"));
-        link.startDownload(0);
-        const QByteArray reply = readReply(link.port.written.first(), "hi", 2);
+        QCOMPARE(phone.startDownload(0), std::nullopt);
+        const QByteArray reply = ReadReply(phone.port.written.first().toLatin1(), "hi", 2);
         // Cut right after "OK": the CR LF comes with the next piece.
-        link.receive(reply.chopped(2));
-        QCOMPARE(link.prompts.messageTexts().last().left(15), QStringLiteral("Data Saved to: "));
-        link.receive("\r\n" + Listing);
-        QCOMPARE(link.view.readableNames.size(), 4);
-        QCOMPARE(link.view.statusTexts.last(), QByteArray());
+        phone.receive(reply.chopped(2));
+        QCOMPARE(phone.prompts.offeredBytes, QByteArrayList{"hi"});
+        phone.receive("\r\n" + Listing);
+        QCOMPARE(phone.view.readableNames, Listed + Listed);
+        QCOMPARE(phone.view.statusTexts.last(), QByteArray());
     }
 
-    void undecodableDataSavesNothing()
+    void failedReadsSaveNothingAndLeaveNothingBehind_data()
     {
-        Link link;
-        link.receive(Listing);
-        link.startDownload(1);
-        link.receive(link.port.written.first().toLatin1() + "\r\n*ERIF41X1:0,2\r\n\r\nOK\r\n");
-        QCOMPARE(link.prompts.messageTexts(), QStringList{QStringLiteral("Ошибка в данных: файл не сохранён")});
-        QVERIFY(link.prompts.proposedNames.isEmpty());
-        QVERIFY(!link.view.downloadRunning);
-        QVERIFY(link.state.fileData.isEmpty());
-        QCOMPARE(link.port.written.size(), 1);
+        QTest::addColumn<QByteArray>("failure");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("undecodable data") << QByteArray("\r\n*ERIF41X1:0,2\r\n\r\nOK\r\n")
+                                          << QStringLiteral("Ошибка в данных: файл не сохранён");
+        QTest::newRow("phone error") << QByteArray("\r\nERROR\r\n") << CommandError;
+        QTest::newRow("device lost") << QByteArray() << QStringLiteral("9 /dev/fake: Input/output error");
     }
 
-    void errorMidDownloadLeavesNothingForTheNext()
+    void failedReadsSaveNothingAndLeaveNothingBehind()
     {
-        QTemporaryDir folder;
-        Link link;
-        link.receive(Listing);
-        link.startDownload(1);
-        link.receive(readReply(link.port.written.first(), QByteArray(PieceLength, 'x'), PieceLength));
-        link.receive(link.port.written.last().toLatin1() + "\r\nERROR\r\n");
-        QVERIFY(!link.view.downloadRunning);
+        QFETCH(QByteArray, failure);
+        QFETCH(QString, message);
+        FakePhone phone;
+        phone.receive(Listing);
+        QCOMPARE(phone.startDownload(1), std::nullopt);
+        phone.receive(ReadReply(phone.port.written.first().toLatin1(), QByteArray(PieceLength, 'x'), PieceLength));
+        if (failure.isEmpty())
+            phone.loseDevice();
+        else
+            phone.receive(phone.port.written.last().toLatin1() + failure);
+        QCOMPARE(phone.prompts.messageTexts(), QStringList{message});
+        QVERIFY(phone.prompts.proposedNames.isEmpty());
+        QVERIFY(!phone.view.downloadRunning);
+        QCOMPARE(phone.port.written.size(), 2);
+        QCOMPARE(phone.state().download.state, Download::State::Idle);
+        QVERIFY(phone.state().download.fileData.isEmpty());
+        if (failure.isEmpty()) {
+            QCOMPARE(phone.view.lamp, false);
+            return;
+        }
 
-        link.prompts.savePaths.enqueue(folder.filePath("b"));
-        link.startDownload(0);
-        link.receive(readReply(link.port.written.last(), "fresh", 5));
-        QFile saved(folder.filePath("b"));
-        QVERIFY(saved.open(QIODevice::ReadOnly));
-        QCOMPARE(saved.readAll(), QByteArray("fresh"));
-    }
-
-    void lostDeviceAbandonsTheDownload()
-    {
-        Link link;
-        link.receive(Listing);
-        link.startDownload(1);
-        link.receive(readReply(link.port.written.first(), QByteArray(PieceLength, 'x'), PieceLength));
-        link.port.open = false;
-        link.port.event = SerialControl::DeviceLostEvent;
-        link.dispatcher.MSC_OnComm();
-        QCOMPARE(link.prompts.messageTexts(), QStringList{QStringLiteral("9 /dev/fake: Input/output error")});
-        QCOMPARE(link.view.lamp, false);
-        QVERIFY(!link.view.downloadRunning);
-        QVERIFY(link.state.fileData.isEmpty());
-        QVERIFY(link.prompts.proposedNames.isEmpty());
+        // The next copy holds its own bytes only.
+        QCOMPARE(phone.startDownload(0), std::nullopt);
+        phone.receive(ReadReply(phone.port.written.last().toLatin1(), "fresh", 5));
+        QCOMPARE(phone.prompts.offeredBytes, QByteArrayList{"fresh"});
+        QCOMPARE(phone.prompts.proposedNames, QStringList{"game.jar"});
     }
 
     void lampFollowsTheOpenPort()
     {
-        Link link;
-        link.port.event = SerialControl::LineErrorEvent;
-        link.dispatcher.MSC_OnComm();
-        QCOMPARE(link.view.lamp, true);
-        link.view.lamp.reset();
-        link.port.open = false;
-        link.receive("x");
-        QCOMPARE(link.view.lamp, std::nullopt);
+        FakePhone phone;
+        phone.port.event = SerialControl::LineErrorEvent;
+        phone.link.MSC_OnComm();
+        QCOMPARE(phone.view.lamp, true);
+        phone.view.lamp.reset();
+        phone.port.open = false;
+        phone.receive("x");
+        QCOMPARE(phone.view.lamp, std::nullopt);
     }
 
     void randomCuttingsGiveTheSameResult()
     {
-        QTemporaryDir folder;
         const QByteArray file = QByteArray("\x00\x10\x7f\x98\xff", 5).repeated(13200);
         QRandomGenerator random(2026);
         for (int round = 0; round < 300; ++round) {
-            Link link;
+            FakePhone phone;
             // Many pieces, from single bytes up to a few hundred.
             const int longest = round % 30 == 0 ? 1 : 1 + int(random.bounded(400));
             auto cuttings = [&](qsizetype size) {
@@ -250,66 +206,55 @@ private slots:
                     cuts.append(at);
                 return cuts;
             };
-            link.receiveInPieces(Listing, cuttings(Listing.size()));
-            QCOMPARE(link.view.readableNames, QStringList({"game.jar", "Игра.jar"}));
+            phone.receiveInPieces(Listing, cuttings(Listing.size()));
+            QCOMPARE(phone.view.readableNames, Listed);
 
-            link.prompts.savePaths.enqueue(folder.filePath("random"));
-            link.startDownload(1);
-            link.answerReads(file, [&](const QByteArray &reply) {
-                link.receiveInPieces(reply, cuttings(reply.size()));
+            QCOMPARE(phone.startDownload(1), std::nullopt);
+            answerReads(phone, file, [&](const QByteArray &reply) {
+                phone.receiveInPieces(reply, cuttings(reply.size()));
             });
-            QFile saved(folder.filePath("random"));
-            QVERIFY(saved.open(QIODevice::ReadOnly));
-            QCOMPARE(saved.readAll(), file);
-            QCOMPARE(link.port.written.size(), 2);
-            QVERIFY(link.prompts.messageTexts().filter(CommandError).isEmpty());
+            QCOMPARE(phone.prompts.offeredBytes, QByteArrayList{file});
+            QCOMPARE(phone.port.written.size(), 2);
+            QVERIFY(phone.prompts.messageTexts().filter(CommandError).isEmpty());
         }
     }
 
     void largeAndOddRepliesAreHandled()
     {
-        Link link;
+        FakePhone phone;
         // Hundreds of entries.
-        QByteArray many = ListingEcho;
+        QByteArrayList names;
         for (int i = 0; i < 500; ++i)
-            many += "\r\n*ELIF: \"" + QByteArray("app" + QByteArray::number(i) + ".jar").toHex() + "\",1,0";
-        link.receive(many + "\r\n\r\nOK\r\n");
-        QCOMPARE(link.view.readableNames.size(), 500);
-        QCOMPARE(link.view.readableNames.last(), QStringLiteral("app499.jar"));
+            names.append("app" + QByteArray::number(i) + ".jar");
+        phone.receive(ListingReply(names));
+        QCOMPARE(phone.view.readableNames.size(), 500);
+        QCOMPARE(phone.view.readableNames.last(), QStringLiteral("app499.jar"));
 
         // A line of several megabytes ends the scan like any other line.
         const QByteArray huge(6 << 20, 'Z');
-        link.receive(ListingEcho + "\r\n" + huge + "\r\n\r\nOK\r\n");
-        QCOMPARE(link.view.statusTexts.last(), huge);
-        QCOMPARE(link.view.readableNames.size(), 500);
-        QVERIFY(link.prompts.messages.isEmpty());
+        phone.receive(ListingEcho + "\r\n" + huge + "\r\n\r\nOK\r\n");
+        QCOMPARE(phone.view.statusTexts.last(), huge);
+        QCOMPARE(phone.view.readableNames.size(), 500);
+        QVERIFY(phone.prompts.messages.isEmpty());
     }
 
     void everyTwoPieceCutGivesTheSameResult()
     {
-        QTemporaryDir folder;
         const QByteArray file = QByteArray("\x00\x01\xfe\xff", 4).repeated(300);
         for (const bool downloading : {false, true}) {
-            Link whole;
-            whole.receive(Listing);
-            const QByteArray stream = downloading ? readReply(ChunkRequestLine("/tpa/preset/system/oaf/game.jar", 0), file, file.size())
-                                                  : Listing;
+            const QByteArray stream
+                = downloading ? ReadReply("AT*ERIF=\"2F\",0,65535\r", file, file.size()) : Listing;
             for (qsizetype cut = 1; cut < stream.size(); ++cut) {
-                Link link;
-                link.receive(Listing);
-                if (downloading) {
-                    link.prompts.savePaths.enqueue(folder.filePath("cut"));
-                    link.startDownload(0);
-                }
-                link.receiveInPieces(stream, {cut});
-                if (downloading) {
-                    QFile saved(folder.filePath("cut"));
-                    QVERIFY(saved.open(QIODevice::ReadOnly));
-                    QCOMPARE(saved.readAll(), file);
-                } else {
-                    QCOMPARE(link.view.readableNames, QStringList({"game.jar", "Игра.jar", "game.jar", "Игра.jar"}));
-                }
-                QVERIFY2(link.prompts.messageTexts().filter(CommandError).isEmpty(), qPrintable(QString::number(cut)));
+                FakePhone phone;
+                phone.receive(Listing);
+                if (downloading)
+                    QCOMPARE(phone.startDownload(0), std::nullopt);
+                phone.receiveInPieces(stream, {cut});
+                if (downloading)
+                    QCOMPARE(phone.prompts.offeredBytes, QByteArrayList{file});
+                else
+                    QCOMPARE(phone.view.readableNames, Listed + Listed);
+                QVERIFY2(phone.prompts.messageTexts().filter(CommandError).isEmpty(), qPrintable(QString::number(cut)));
             }
         }
     }

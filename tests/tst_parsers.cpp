@@ -1,19 +1,18 @@
 // The listing and file-read reply parsers on replies as a phone sends them.
-#include "app/Module1.h"
 #include "phonefs/download.h"
 #include "phonefs/listing.h"
 #include "phonefs/savedownload.h"
 #include "phonefs/textsearch.h"
+#include "support/phonereplies.h"
 
 #include <QTest>
 
 namespace {
 
-const QByteArray Echo("AT*ELIF=\"2F7470612F7072657365742F73797374656D2F6F61662F\"\r");
-
+// A reply made of these lines after the echo.
 QByteArray listingReply(const QList<QByteArray> &lines)
 {
-    QByteArray reply = Echo;
+    QByteArray reply = ListingEcho;
     for (const QByteArray &line : lines)
         reply += "\r\n" + line;
     return reply + "\r\n\r\nOK\r\n";
@@ -36,7 +35,7 @@ class ParsersTest : public QObject
 private slots:
     void listingRequest()
     {
-        QCOMPARE(ListingRequestLine(ApplicationFolder).toLatin1(), Echo);
+        QCOMPARE(ListingCommand(ApplicationFolder).toLatin1() + '\r', ListingEcho);
     }
 
     void listingKeepsApplicationsInOrder()
@@ -96,7 +95,7 @@ private slots:
         QCOMPARE(oddDigits.statusLine, std::nullopt);
 
         // Every line an entry line: the scan runs past the end.
-        const Listing endless = ParseListing(Echo + "\r\n*ELIF: \"612E62\"");
+        const Listing endless = ParseListing(ListingEcho + "\r\n*ELIF: \"612E62\"");
         QCOMPARE(readableNames(endless), QStringList{"a.b"});
         QCOMPARE(endless.statusLine, std::nullopt);
 
@@ -106,13 +105,12 @@ private slots:
     void chunkRequests()
     {
         const QByteArray path = "/tpa/preset/system/oaf/game.jar";
-        const QString first = ChunkRequestLine(path, 0);
-        QCOMPARE(first, QStringLiteral("AT*ERIF=\"2F7470612F7072657365742F73797374656D2F6F61662F67616D652E6A6172\",0,65535\r"));
-        QCOMPARE(first.size(), 81);
-        QVERIFY(ChunkRequestLine(path, 1).endsWith(",65535,65535\r"));
-        QCOMPARE(ChunkRequestLine(path, 2).size(), 86);
+        QCOMPARE(ChunkCommand(path, 0),
+                 QStringLiteral("AT*ERIF=\"2F7470612F7072657365742F73797374656D2F6F61662F67616D652E6A6172\",0,65535"));
+        QVERIFY(ChunkCommand(path, 1).endsWith("\",65535,65535"));
+        QVERIFY(ChunkCommand(path, 2).endsWith("\",131070,65535"));
         // Offsets stay exact far beyond 32 bits.
-        QVERIFY(ChunkRequestLine(path, 100000).endsWith(",6553500000,65535\r"));
+        QVERIFY(ChunkCommand(path, 100000).endsWith("\",6553500000,65535"));
     }
 
     void chunkReplies_data()
@@ -149,23 +147,23 @@ private slots:
 
     void undecodableChunkIsBadDataAndAddsNothing()
     {
-        Module1 link;
-        link.fileData = "kept";
-        link.chunkReply = "AT*ERIF\r\n*ERIF41G2:0,2\r\n\r\nOK\r\n";
-        QCOMPARE(ParseChunk(link), ChunkOutcome::BadData);
-        QCOMPARE(link.fileData, QByteArray("kept"));
-        QVERIFY(link.chunkReply.isEmpty());
+        Download download;
+        download.fileData = "kept";
+        download.chunkReply = "AT*ERIF\r\n*ERIF41G2:0,2\r\n\r\nOK\r\n";
+        QCOMPARE(ParseChunk(download), ChunkOutcome::BadData);
+        QCOMPARE(download.fileData, QByteArray("kept"));
+        QVERIFY(download.chunkReply.isEmpty());
 
-        link.chunkReply = "AT*ERIF\r\n*ERIF414:0,2\r\n\r\nOK\r\n";
-        QCOMPARE(ParseChunk(link), ChunkOutcome::BadData);
+        download.chunkReply = "AT*ERIF\r\n*ERIF414:0,2\r\n\r\nOK\r\n";
+        QCOMPARE(ParseChunk(download), ChunkOutcome::BadData);
 
         // Without a colon the whole rest, result code included, is taken as data.
-        link.chunkReply = "AT*ERIF\r\n*ERIF41\r\n\r\nOK\r\n";
-        QCOMPARE(ParseChunk(link), ChunkOutcome::BadData);
+        download.chunkReply = "AT*ERIF\r\n*ERIF41\r\n\r\nOK\r\n";
+        QCOMPARE(ParseChunk(download), ChunkOutcome::BadData);
 
-        link.chunkReply = "AT*ERIF\r\n*ERIF4142:0,65535\r\n\r\nOK\r\n";
-        QCOMPARE(ParseChunk(link), ChunkOutcome::NeedMore);
-        QCOMPARE(link.fileData, QByteArray("keptAB"));
+        download.chunkReply = "AT*ERIF\r\n*ERIF4142:0,65535\r\n\r\nOK\r\n";
+        QCOMPARE(ParseChunk(download), ChunkOutcome::NeedMore);
+        QCOMPARE(download.fileData, QByteArray("keptAB"));
     }
 
     void protocolTextSearchAgreesWithAPlainSearch()

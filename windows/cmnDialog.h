@@ -1,3 +1,4 @@
+// Core code in the windows' folder: it asks for a path through the prompts, no widget.
 #pragma once
 
 #include <QString>

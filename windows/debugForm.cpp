@@ -1,10 +1,10 @@
 #include "debugForm.h"
 
+#include "app/phonelink.h"
 #include "app/prompts.h"
-#include "app/serialcontrol.h"
 #include "app/twips.h"
 #include "charset/ansicodepage.h"
-#include "phonefs/growingappend.h"
+#include "app/growingappend.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -12,9 +12,9 @@
 #include <QPushButton>
 #include <QScrollBar>
 
-debugForm::debugForm(SerialControl &port, Prompts &prompts, QWidget *owner)
+debugForm::debugForm(PhoneLink &phone, Prompts &prompts, QWidget *owner)
     : QWidget(owner, Qt::Tool | Qt::MSWindowsFixedSizeDialogHint)
-    , m_port(port)
+    , m_phone(phone)
     , m_prompts(prompts)
 {
     setObjectName(QStringLiteral("debugForm"));
@@ -85,7 +85,7 @@ void debugForm::setCommandLine(const QString &command)
 
 void debugForm::CmdEnter_Click()
 {
-    if (const MaybeFailure failure = m_port.output(Text1->text() + QLatin1Char('\r'))) {
+    if (const MaybeFailure failure = m_phone.sendCommandLine(Text1->text())) {
         m_prompts.message(failure->description, Prompts::Icon::None);
         return;
     }

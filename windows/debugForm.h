@@ -5,8 +5,8 @@
 
 #include <optional>
 
+class PhoneLink;
 class Prompts;
-class SerialControl;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -20,7 +20,7 @@ class debugForm : public QWidget
     Q_OBJECT
 
 public:
-    debugForm(SerialControl &port, Prompts &prompts, QWidget *owner);
+    debugForm(PhoneLink &phone, Prompts &prompts, QWidget *owner);
 
     void appendLog(const QByteArray &piece);
     // The status text is byte text; it is converted for the label when seen.
@@ -42,7 +42,7 @@ private:
     void flushLog();
     void showStatus();
 
-    SerialControl &m_port;
+    PhoneLink &m_phone;
     Prompts &m_prompts;
     // Received bytes not yet in the log widget: while the window is hidden the log
     // only collects, so a long download never waits for text layout.

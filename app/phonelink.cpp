@@ -1,0 +1,114 @@
+#include "phonelink.h"
+
+#include "linkview.h"
+#include "msc.h"
+#include "portnumber.h"
+#include "prompts.h"
+#include "charset/charsetcommands.h"
+#include "phonefs/download.h"
+#include "phonefs/listing.h"
+
+namespace {
+
+// Speed in bit/s, no parity, 8 data bits, 1 stop bit.
+const QString LineFormat = QStringLiteral(",n,8,1");
+
+} // namespace
+
+PhoneLink::PhoneLink(LinkView &view, Prompts &prompts)
+    : m_ownPort(std::make_unique<MSC>())
+    , m_port(*m_ownPort)
+    , m_view(view)
+    , m_prompts(prompts)
+    , m_dispatcher(m_link, m_port, view, prompts)
+{
+    QObject::connect(m_ownPort.get(), &MSC::onComm, m_ownPort.get(), [this] { MSC_OnComm(); });
+    // A receive event as soon as one byte waits.
+    m_port.setRThreshold(1);
+}
+
+PhoneLink::PhoneLink(SerialControl &port, LinkView &view, Prompts &prompts)
+    : m_port(port)
+    , m_view(view)
+    , m_prompts(prompts)
+    , m_dispatcher(m_link, m_port, view, prompts)
+{
+    m_port.setRThreshold(1);
+}
+
+PhoneLink::~PhoneLink() = default;
+
+MaybeFailure PhoneLink::connectPort(const QString &portText, const QString &speedText)
+{
+    qint16 port = 0;
+    MaybeFailure failure = PortNumberFromText(portText, port);
+    if (!failure)
+        failure = m_port.setCommPort(port);
+    if (!failure)
+        failure = m_port.setSettings(speedText + LineFormat);
+    if (!failure)
+        failure = m_port.setPortOpen(true);
+    if (!failure)
+        failure = m_port.setHandshaking(SerialControl::RtsCtsXonXoff);
+    return failure ? failure : refresh();
+}
+
+void PhoneLink::disconnectPort()
+{
+    if (m_port.isPortOpen())
+        closePort();
+    else
+        m_prompts.message(QStringLiteral("Нет соединения"), Prompts::Icon::Information);
+    m_view.setLamp(false);
+}
+
+void PhoneLink::closePort()
+{
+    if (m_port.isPortOpen())
+        (void)m_port.setPortOpen(false);
+}
+
+MaybeFailure PhoneLink::refresh()
+{
+    if (MaybeFailure failure = RequestListing(m_link, m_port))
+        return failure;
+    // After the write: the reply is handled in a later event, never before this.
+    m_view.clearEntries();
+    return std::nullopt;
+}
+
+MaybeFailure PhoneLink::startDownload(const QByteArray &rawName, const QString &readableName)
+{
+    Download &download = m_link.download;
+    download.start(rawName, readableName);
+    if (MaybeFailure failure = RequestChunk(m_port, PhonePath(m_link, rawName), download.chunkIndex)) {
+        download.end();
+        return failure;
+    }
+    m_view.setDownloadRunning(true);
+    return std::nullopt;
+}
+
+MaybeFailure PhoneLink::sendCommandLine(const QString &command)
+{
+    return m_port.writeCommandLine(command);
+}
+
+MaybeFailure PhoneLink::selectCharacterSet(CharacterSet set)
+{
+    const QString &command = set == CharacterSet::Utf8 ? CharsetCommand::SelectUtf8
+                                                       : CharsetCommand::SelectGsm;
+    m_view.setCommandLine(command);
+    // Only the UTF-8 entry sends its command; the GSM one leaves it to be sent by hand.
+    return set == CharacterSet::Utf8 ? m_port.writeCommandLine(command) : std::nullopt;
+}
+
+void PhoneLink::MSC_OnComm()
+{
+    m_dispatcher.MSC_OnComm();
+}
+
+bool PhoneLink::isPortOpen() const
+{
+    return m_port.isPortOpen();
+}

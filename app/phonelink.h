@@ -1,0 +1,61 @@
+#pragma once
+
+#include "Module1.h"
+#include "failure.h"
+#include "receivedispatcher.h"
+
+#include <QString>
+#include <memory>
+
+class LinkView;
+class MSC;
+class Prompts;
+class SerialControl;
+
+enum class CharacterSet { Gsm, Utf8 };
+
+// The link to the phone: the serial control, the shared link state and the handling
+// of everything the phone sends. The windows forward the user's commands here and
+// show what it reports through LinkView; it holds no widget.
+class PhoneLink
+{
+public:
+    // The program's link, over a serial control of its own.
+    PhoneLink(LinkView &view, Prompts &prompts);
+    // A link over another serial control, such as a test's.
+    PhoneLink(SerialControl &port, LinkView &view, Prompts &prompts);
+    ~PhoneLink();
+    PhoneLink(const PhoneLink &) = delete;
+    PhoneLink &operator=(const PhoneLink &) = delete;
+
+    // Opens COM port portText at speedText and asks for the listing. A failing step
+    // ends it; what the steps before did stays done.
+    [[nodiscard]] MaybeFailure connectPort(const QString &portText, const QString &speedText);
+    // Closes the port, or says there is none open; either way the lamp turns red.
+    void disconnectPort();
+    // Closes the port if it is open, without a word: the program is ending.
+    void closePort();
+    // Asks for the listing of the application folder; the lists empty at once.
+    [[nodiscard]] MaybeFailure refresh();
+    // Starts copying the entry with these names from the application folder.
+    [[nodiscard]] MaybeFailure startDownload(const QByteArray &rawName, const QString &readableName);
+    // Writes a command line as typed, neither checked nor trimmed.
+    [[nodiscard]] MaybeFailure sendCommandLine(const QString &command);
+    // Puts the command that selects the set into the debug window's command line;
+    // the UTF-8 one also goes to the phone.
+    [[nodiscard]] MaybeFailure selectCharacterSet(CharacterSet set);
+
+    // The serial control's communication event.
+    void MSC_OnComm();
+
+    bool isPortOpen() const;
+    const Module1 &state() const { return m_link; }
+
+private:
+    std::unique_ptr<MSC> m_ownPort;
+    SerialControl &m_port;
+    LinkView &m_view;
+    Prompts &m_prompts;
+    Module1 m_link;
+    ReceiveDispatcher m_dispatcher;
+};

@@ -1,0 +1,33 @@
+// Runs a fuzz target over the files of its seed corpus, without libFuzzer, so an
+// ordinary build compiles the fuzz code and CTest replays the seeds.
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cstdint>
+#include <cstdio>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size);
+
+int main(int argc, char *argv[])
+{
+    int replayed = 0;
+    for (int i = 1; i < argc; ++i) {
+        const QFileInfo given(QString::fromLocal8Bit(argv[i]));
+        const QFileInfoList files = given.isDir() ? QDir(given.filePath()).entryInfoList(QDir::Files)
+                                                  : QFileInfoList{given};
+        for (const QFileInfo &file : files) {
+            QFile input(file.filePath());
+            if (!input.open(QIODevice::ReadOnly)) {
+                std::fprintf(stderr, "cannot read %s\n", qPrintable(file.filePath()));
+                return 1;
+            }
+            const QByteArray bytes = input.readAll();
+            LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t *>(bytes.constData()), size_t(bytes.size()));
+            ++replayed;
+        }
+    }
+    std::printf("%d inputs replayed\n", replayed);
+    // An empty corpus proves nothing.
+    return replayed > 0 ? 0 : 1;
+}

@@ -1,0 +1,130 @@
+#pragma once
+
+#include "scriptedprompts.h"
+#include "app/linkview.h"
+#include "app/phonelink.h"
+#include "app/serialcontrol.h"
+
+#include <QByteArrayList>
+#include <QList>
+#include <QStringList>
+
+// A serial control that hands over scripted pieces and records what is written.
+class FakeSerial : public SerialControl
+{
+public:
+    bool open = true;
+    int event = ReceiveEvent;
+    QByteArray piece;
+    Failure lostFailure{9, QStringLiteral("/dev/fake: Input/output error")};
+    QStringList written;
+
+    MaybeFailure setCommPort(qint16) override { return std::nullopt; }
+    MaybeFailure setSettings(const QString &) override { return std::nullopt; }
+    MaybeFailure setPortOpen(bool opened) override
+    {
+        open = opened;
+        return std::nullopt;
+    }
+    bool isPortOpen() const override { return open; }
+    MaybeFailure setHandshaking(int) override { return std::nullopt; }
+    void setRThreshold(qint16) override {}
+    MaybeFailure output(const QString &text) override
+    {
+        if (!open)
+            return Failure{13, QStringLiteral("Port is not open")};
+        written.append(text);
+        return std::nullopt;
+    }
+    QByteArray input() override { return std::exchange(piece, {}); }
+    int commEvent() const override { return event; }
+    Failure eventFailure() const override { return lostFailure; }
+};
+
+// The windows' side, as plain values.
+class FakeView : public LinkView
+{
+public:
+    QList<QByteArray> rawNames;
+    QStringList readableNames;
+    QList<QByteArray> statusTexts;
+    QString commandLine;
+    bool downloadRunning = false;
+    QList<qint64> progress;
+    QList<qsizetype> pieceLengths;
+    QByteArray traffic;
+    std::optional<bool> lamp;
+
+    void clearEntries() override
+    {
+        rawNames.clear();
+        readableNames.clear();
+    }
+    void addEntry(const QByteArray &rawName, const QString &readableName) override
+    {
+        rawNames.append(rawName);
+        readableNames.append(readableName);
+    }
+    void setListingStatus(const QByteArray &line) override { statusTexts.append(line); }
+    void setCommandLine(const QString &command) override { commandLine = command; }
+    void setDownloadRunning(bool running) override { downloadRunning = running; }
+    void showDownloadProgress(qint64 bytesReceived) override { progress.append(bytesReceived); }
+    void showPieceLength(qsizetype length) override { pieceLengths.append(length); }
+    void appendTraffic(const QByteArray &piece) override { traffic += piece; }
+    void setLamp(bool linkUp) override { lamp = linkUp; }
+};
+
+// Also keeps the bytes each Save dialog was shown for, so a test can see what
+// would be saved without touching the disk.
+class RecordingPrompts : public ScriptedPrompts
+{
+public:
+    const Download *download = nullptr;
+    QByteArrayList offeredBytes;
+
+    std::optional<QString> saveFileName(const QString &title, const QString &filter,
+                                        const QString &proposedName) override
+    {
+        offeredBytes.append(download->fileData);
+        return ScriptedPrompts::saveFileName(title, filter, proposedName);
+    }
+};
+
+// The real phone link over the fakes, fed piece by piece.
+struct FakePhone
+{
+    FakeSerial port;
+    FakeView view;
+    RecordingPrompts prompts;
+    PhoneLink link{port, view, prompts};
+
+    FakePhone() { prompts.download = &link.state().download; }
+
+    const Module1 &state() const { return link.state(); }
+    void receive(const QByteArray &piece)
+    {
+        port.event = SerialControl::ReceiveEvent;
+        port.piece = piece;
+        link.MSC_OnComm();
+    }
+    void receiveInPieces(const QByteArray &stream, const QList<qsizetype> &cuts)
+    {
+        qsizetype from = 0;
+        for (const qsizetype cut : cuts) {
+            receive(stream.mid(from, cut - from));
+            from = cut;
+        }
+        receive(stream.mid(from));
+    }
+    void loseDevice()
+    {
+        port.open = false;
+        port.event = SerialControl::DeviceLostEvent;
+        link.MSC_OnComm();
+    }
+    // What a double-click on listed entry index does.
+    MaybeFailure startDownload(qsizetype index)
+    {
+        return link.startDownload(view.rawNames.at(index), view.readableNames.at(index));
+    }
+};

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayList>
+
+// Replies as a phone with command echo on sends them.
+
+// The listing request for the application folder, as the phone echoes it.
+inline const QByteArray ListingEcho("AT*ELIF=\"2F7470612F7072657365742F73797374656D2F6F61662F\"\r");
+
+// A listing of names, each as an entry line with its hex name field, then OK.
+inline QByteArray ListingReply(const QByteArrayList &names, const QByteArray &echo = ListingEcho)
+{
+    QByteArray reply = echo;
+    for (const QByteArray &name : names)
+        reply += "\r\n*ELIF: \"" + name.toHex().toUpper() + "\"," + QByteArray::number(name.size()) + ",0";
+    return reply + "\r\n\r\nOK\r\n";
+}
+
+// The answer to a read request: the data in hex, split over marked lines of
+// lineWidth digits (0: one line), then the returned count and OK.
+inline QByteArray ReadReply(const QByteArray &echo, const QByteArray &data, qint64 count,
+                            qsizetype lineWidth = 0)
+{
+    const QByteArray hex = data.toHex().toUpper();
+    QByteArrayList lines;
+    const qsizetype width = lineWidth > 0 ? lineWidth : qMax<qsizetype>(1, hex.size());
+    for (qsizetype at = 0; at < hex.size(); at += width)
+        lines.append(hex.mid(at, width));
+    return echo + "\r\n*ERIF" + lines.join("\r\n*ERIF") + ":0," + QByteArray::number(count)
+           + "\r\n\r\nOK\r\n";
+}
