@@ -33,8 +33,6 @@ void checkDecode(QByteArrayView text)
         return;
     // On valid text Qt's lenient decoder has nothing to skip, so it is an exact oracle.
     FUZZ_CHECK(*decoded == QByteArray::fromHex(text.toByteArray()));
-    FUZZ_CHECK(decoded->size() * 2 == text.size());
-    FUZZ_CHECK(decoded->toHex() == text.toByteArray().toLower());
     for (qsizetype i = 0; i < decoded->size(); ++i)
         FUZZ_CHECK(HexPairValue(text.sliced(2 * i)) == static_cast<unsigned char>(decoded->at(i)));
 }
@@ -62,8 +60,6 @@ void checkEncode(QByteArrayView bytes)
         everyByteHasTwoDigits = everyByteHasTwoDigits && value >= 0x10;
     }
     FUZZ_CHECK(hex == expected);
-    for (const char c : hex)
-        FUZZ_CHECK(isHexDigit(c) && !(c >= 'a' && c <= 'f'));
     // Bytes below 0x10 lose their leading zero, so only otherwise does the round trip hold.
     if (everyByteHasTwoDigits)
         FUZZ_CHECK(DecodeHex(hex) == bytes.toByteArray());
