@@ -27,17 +27,6 @@ QByteArray markedText(QByteArrayView reply)
     return text + reply.sliced(from).toByteArray();
 }
 
-bool isWholeHex(QByteArrayView text)
-{
-    if (text.size() % 2 != 0)
-        return false;
-    for (const char c : text) {
-        if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f')))
-            return false;
-    }
-    return true;
-}
-
 void checkAnyReply(QByteArrayView reply)
 {
     const ChunkReply parsed = ParseChunkReply(reply);
@@ -45,7 +34,7 @@ void checkAnyReply(QByteArrayView reply)
     const qsizetype colon = text.indexOf(':');
     const QByteArray hex = colon < 0 ? text : text.first(colon);
 
-    FUZZ_CHECK(parsed.data.has_value() == isWholeHex(hex));
+    FUZZ_CHECK(parsed.data.has_value() == IsWholeHex(hex));
     if (parsed.data)
         FUZZ_CHECK(*parsed.data == QByteArray::fromHex(hex));
     // The count stands after the colon; without one there is nothing to end the file.

@@ -25,18 +25,6 @@ QList<QByteArrayView> crlfLines(QByteArrayView text)
     return lines;
 }
 
-std::optional<QByteArray> hexName(QByteArrayView field)
-{
-    if (field.size() % 2 != 0)
-        return std::nullopt;
-    for (const char c : field) {
-        const bool digit = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
-        if (!digit)
-            return std::nullopt;
-    }
-    return QByteArray::fromHex(field.toByteArray());
-}
-
 struct Expected
 {
     QList<QByteArray> names;
@@ -56,11 +44,11 @@ Expected expectedListing(QByteArrayView reply)
         QByteArrayView field = line.sliced(8);
         if (const qsizetype quote = field.indexOf('"'); quote >= 0)
             field = field.first(quote);
-        const std::optional<QByteArray> name = hexName(field);
-        if (!name)
+        if (!IsWholeHex(field))
             break;
-        if (name->contains('.') && *name != "..")
-            expected.names.append(*name);
+        const QByteArray name = QByteArray::fromHex(field.toByteArray());
+        if (name.contains('.') && name != "..")
+            expected.names.append(name);
     }
     return expected;
 }

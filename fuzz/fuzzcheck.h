@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArrayView>
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -13,3 +15,15 @@
             std::abort();                                                                      \
         }                                                                                      \
     } while (false)
+
+// Two hex digits, in either case, for every byte: what the phone sends.
+inline bool IsWholeHex(QByteArrayView text)
+{
+    if (text.size() % 2 != 0)
+        return false;
+    for (const char c : text) {
+        if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f')))
+            return false;
+    }
+    return true;
+}
