@@ -1,8 +1,8 @@
 // morvex-phone: a phone on a pseudo-terminal, for trying and testing Morvex
 // without a real phone.
 #include "options.h"
-#include "phone_simulator.h"
-#include "pseudo_terminal.h"
+#include "phone_engine.h"
+#include "pty_cable.h"
 
 #include <csignal>
 #include <cstdio>
@@ -71,23 +71,23 @@ int main(int argc, char **argv)
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
 
-    PseudoTerminal terminal;
+    PtyCable cable;
     std::string error;
-    if (!terminal.open(error)) {
+    if (!cable.open(error)) {
         std::fprintf(stderr, "morvex-phone: %s\n", error.c_str());
         return 1;
     }
-    PhoneSimulator simulator(options, terminal, logFd);
+    PhoneEngine engine(options, cable, logFd);
 
     // The path is announced only once the line is ready to answer.
-    std::printf("%s\n", terminal.slavePath().c_str());
+    std::printf("%s\n", cable.slavePath().c_str());
     std::fflush(stdout);
-    if (!options.pathFile.empty() && !writePathFile(options.pathFile, terminal.slavePath())) {
+    if (!options.pathFile.empty() && !writePathFile(options.pathFile, cable.slavePath())) {
         std::perror(("morvex-phone: " + options.pathFile).c_str());
         return 1;
     }
 
-    simulator.run(stopRequested, waitMask);
+    engine.run(stopRequested, waitMask);
     if (logFd >= 0)
         close(logFd);
     return 0;

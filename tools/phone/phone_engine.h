@@ -5,7 +5,7 @@
 #include "at_interpreter.h"
 #include "options.h"
 #include "phone_folder.h"
-#include "pseudo_terminal.h"
+#include "pty_cable.h"
 #include "reply_shaper.h"
 #include "session_watch.h"
 
@@ -13,9 +13,9 @@
 #include <cstdint>
 #include <optional>
 
-class PhoneSimulator {
+class PhoneEngine {
 public:
-    PhoneSimulator(const Options &options, PseudoTerminal &terminal, int logFd);
+    PhoneEngine(const Options &options, PtyCable &cable, int logFd);
 
     // Returns when `stopRequested` becomes non-zero (checked whenever a
     // blocked signal is let in) or after the hang-up option fired.
@@ -28,7 +28,7 @@ private:
     bool hangupDue() const;
 
     const Options &m_options;
-    PseudoTerminal &m_terminal;
+    PtyCable &m_cable;
     const int m_logFd;
     PhoneFolder m_folder;
     AtInterpreter m_interpreter;

@@ -4,12 +4,12 @@
 #include <cstddef>
 #include <string>
 
-class PseudoTerminal {
+class PtyCable {
 public:
-    PseudoTerminal() = default;
-    ~PseudoTerminal();
-    PseudoTerminal(const PseudoTerminal &) = delete;
-    PseudoTerminal &operator=(const PseudoTerminal &) = delete;
+    PtyCable() = default;
+    ~PtyCable();
+    PtyCable(const PtyCable &) = delete;
+    PtyCable &operator=(const PtyCable &) = delete;
 
     // Opens the master (non-blocking) and keeps a raw slave end of our own,
     // so that the line survives the client's connects and disconnects.

@@ -1,4 +1,4 @@
-#include "pseudo_terminal.h"
+#include "pty_cable.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -8,12 +8,12 @@
 #include <termios.h>
 #include <unistd.h>
 
-PseudoTerminal::~PseudoTerminal()
+PtyCable::~PtyCable()
 {
     close();
 }
 
-bool PseudoTerminal::open(std::string &error)
+bool PtyCable::open(std::string &error)
 {
     auto fail = [&](const char *what) {
         error = std::string(what) + ": " + std::strerror(errno);
@@ -47,7 +47,7 @@ bool PseudoTerminal::open(std::string &error)
     return true;
 }
 
-std::size_t PseudoTerminal::unreadByClient() const
+std::size_t PtyCable::unreadByClient() const
 {
     int pending = 0;
     if (m_slave < 0 || ioctl(m_slave, FIONREAD, &pending) != 0 || pending < 0)
@@ -55,7 +55,7 @@ std::size_t PseudoTerminal::unreadByClient() const
     return static_cast<std::size_t>(pending);
 }
 
-void PseudoTerminal::resetAfterClient()
+void PtyCable::resetAfterClient()
 {
     if (m_slave < 0)
         return;
@@ -64,7 +64,7 @@ void PseudoTerminal::resetAfterClient()
     ioctl(m_slave, TIOCNXCL);
 }
 
-void PseudoTerminal::close()
+void PtyCable::close()
 {
     if (m_slave >= 0)
         ::close(m_slave);

@@ -1,4 +1,4 @@
-#include "phone_simulator.h"
+#include "phone_engine.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -65,19 +65,19 @@ AtInterpreter::Settings interpreterSettings(const Options &options)
 
 } // namespace
 
-PhoneSimulator::PhoneSimulator(const Options &options, PseudoTerminal &terminal, int logFd)
+PhoneEngine::PhoneEngine(const Options &options, PtyCable &cable, int logFd)
     : m_options(options)
-    , m_terminal(terminal)
+    , m_cable(cable)
     , m_logFd(logFd)
     , m_folder(options.folder)
     , m_interpreter(m_folder, interpreterSettings(options))
     , m_shaper(shaperSettings(options))
-    , m_sessionWatch(terminal.slavePath())
+    , m_sessionWatch(cable.slavePath())
 {
     if (m_sessionWatch.fd() < 0)
         std::fprintf(stderr, "morvex-phone: cannot watch %s for sessions; "
                              "a new client may receive what a closed one left unread\n",
-                     terminal.slavePath().c_str());
+                     cable.slavePath().c_str());
 
     // Replies are enqueued only after a whole received chunk is interpreted,
     // so the queue's current size is where this reply's bytes begin.
@@ -88,7 +88,7 @@ PhoneSimulator::PhoneSimulator(const Options &options, PseudoTerminal &terminal,
     };
 }
 
-void PhoneSimulator::run(const volatile std::sig_atomic_t &stopRequested, const sigset_t &waitMask)
+void PhoneEngine::run(const volatile std::sig_atomic_t &stopRequested, const sigset_t &waitMask)
 {
     std::int64_t hangupDeadline = 0;
     int quietHangupChecks = 0;
@@ -103,9 +103,9 @@ void PhoneSimulator::run(const volatile std::sig_atomic_t &stopRequested, const 
             // hence two quiet checks in a row.
             if (hangupDeadline == 0)
                 hangupDeadline = now + hangupDrainNanos;
-            quietHangupChecks = m_terminal.unreadByClient() == 0 ? quietHangupChecks + 1 : 0;
+            quietHangupChecks = m_cable.unreadByClient() == 0 ? quietHangupChecks + 1 : 0;
             if (quietHangupChecks >= 2 || now >= hangupDeadline) {
-                m_terminal.close();
+                m_cable.close();
                 return;
             }
             const timespec pause = durationFromNanos(hangupCheckNanos);
@@ -114,7 +114,7 @@ void PhoneSimulator::run(const volatile std::sig_atomic_t &stopRequested, const 
         }
 
         pollfd fds[2] = {
-            { m_terminal.masterFd(), static_cast<short>(POLLIN | (m_outputBlocked ? POLLOUT : 0)), 0 },
+            { m_cable.masterFd(), static_cast<short>(POLLIN | (m_outputBlocked ? POLLOUT : 0)), 0 },
             { m_sessionWatch.fd(), POLLIN, 0 },
         };
         const timespec timeout = durationFromNanos(wakeAt - now);
@@ -134,7 +134,7 @@ void PhoneSimulator::run(const volatile std::sig_atomic_t &stopRequested, const 
                 // Done at close rather than at the next open, where the
                 // flush would race with the new client's own reads.
                 m_shaper.clear();
-                m_terminal.resetAfterClient();
+                m_cable.resetAfterClient();
                 m_outputBlocked = false;
             }
             if (events.opened)
@@ -147,11 +147,11 @@ void PhoneSimulator::run(const volatile std::sig_atomic_t &stopRequested, const 
     }
 }
 
-void PhoneSimulator::readInput()
+void PhoneEngine::readInput()
 {
     char buffer[65536];
     for (;;) {
-        const ssize_t got = read(m_terminal.masterFd(), buffer, sizeof buffer);
+        const ssize_t got = read(m_cable.masterFd(), buffer, sizeof buffer);
         if (got < 0 && errno == EINTR)
             continue;
         if (got <= 0)
@@ -176,7 +176,7 @@ void PhoneSimulator::readInput()
     }
 }
 
-std::int64_t PhoneSimulator::writeOutput(std::int64_t now)
+std::int64_t PhoneEngine::writeOutput(std::int64_t now)
 {
     while (!m_outputBlocked) {
         std::int64_t wakeAt = 0;
@@ -185,7 +185,7 @@ std::int64_t PhoneSimulator::writeOutput(std::int64_t now)
             count = static_cast<std::size_t>(std::min<std::uint64_t>(count, *m_hangupAtByte - m_shaper.bytesSent()));
         if (count == 0)
             return wakeAt;
-        const ssize_t written = write(m_terminal.masterFd(), m_shaper.pending(), count);
+        const ssize_t written = write(m_cable.masterFd(), m_shaper.pending(), count);
         if (written < 0 && errno == EINTR)
             continue;
         if (written <= 0) {
@@ -199,7 +199,7 @@ std::int64_t PhoneSimulator::writeOutput(std::int64_t now)
     return 0;
 }
 
-bool PhoneSimulator::hangupDue() const
+bool PhoneEngine::hangupDue() const
 {
     return m_hangupAtByte && m_shaper.bytesSent() >= *m_hangupAtByte;
 }
