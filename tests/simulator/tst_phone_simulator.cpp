@@ -2,6 +2,7 @@
 #include "support/phonesimulator.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QScopeGuard>
 #include <QSerialPort>
@@ -41,6 +42,12 @@ bool writeFile(const QString &path, const QByteArray &data)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // A running simulator and a client on its line.
@@ -91,7 +98,8 @@ private slots:
     void fileReads();
     void chunkedDataAndFailedRead();
     void splitRepliesKeepTheirBytes();
-    void flowControlPausesOutput();
+    void rateLimitsOutput();
+    void flowControlPausesOutputAndLogKeepsEveryByte();
     void newSessionStartsClean();
     void hangupDropsLineAfterReply();
 
@@ -203,15 +211,31 @@ void PhoneSimulatorTest::splitRepliesKeepTheirBytes()
     }
 }
 
-void PhoneSimulatorTest::flowControlPausesOutput()
+void PhoneSimulatorTest::rateLimitsOutput()
 {
-    Phone phone(m_folder.path());
+    Phone phone(m_folder.path(), {"--rate", "40000"});
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(phone.answer(readCommand(folderPath + "big.bin", 0, 10000)), readReply(m_bigFile.left(10000), 0));
+    // Over 20000 bytes at 40000 a second: half a second, less the first burst.
+    QVERIFY2(clock.elapsed() >= 400, qPrintable(QString::number(clock.elapsed())));
+}
+
+void PhoneSimulatorTest::flowControlPausesOutputAndLogKeepsEveryByte()
+{
+    const QTemporaryDir logFolder;
+    const QString log = logFolder.filePath("received.log");
+    Phone phone(m_folder.path(), {"--log", log});
     phone.line.write("\x13" "AT\r");
-    QVERIFY(!phone.line.waitForReadyRead(300));
+    // Once the phone has taken the command in, a reply would follow at once.
+    QTRY_COMPARE(readFile(log), QByteArray("\x13" "AT\r"));
+    QCOMPARE(phone.line.bytesAvailable(), 0);
+    QVERIFY(!phone.line.waitForReadyRead(200));
     // XON resumes, and neither character shows up in the echo.
     phone.line.write("\x11");
     QCOMPARE(phone.reply(), QByteArray("AT\r\r\nOK\r\n"));
     QCOMPARE(phone.command("A\x13T\x11"), QByteArray("AT\r\r\nOK\r\n"));
+    QCOMPARE(readFile(log), QByteArray("\x13" "AT\r\x11" "A\x13T\x11\r"));
 }
 
 void PhoneSimulatorTest::newSessionStartsClean()
