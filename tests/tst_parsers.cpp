@@ -18,14 +18,6 @@ QByteArray listingReply(const QList<QByteArray> &lines)
     return reply + "\r\n\r\nOK\r\n";
 }
 
-QStringList readableNames(const Listing &listing)
-{
-    QStringList names;
-    for (const ListedName &name : listing.names)
-        names.append(name.readableName);
-    return names;
-}
-
 } // namespace
 
 class ParsersTest : public QObject
@@ -38,68 +30,58 @@ private slots:
         QCOMPARE(ListingCommand(ApplicationFolder).toLatin1() + '\r', ListingEcho);
     }
 
-    void listingKeepsApplicationsInOrder()
-    {
-        const Listing listing = ParseListing(listingReply({
-            "*ELIF: \"2E\",0,1",
-            "*ELIF: \"2E2E\",0,1",
-            "*ELIF: \"67616D65\",0,1",
-            "*ELIF: \"67616D652E6A6172\",1234,0",
-            "*ELIF: \"\",0,0",
-            "*ELIF: \"D098D0B3D180D0B02E6A6172\",99,0",
-            "*ELIF: \"2e2e2e\"",
-        }));
-        QCOMPARE(readableNames(listing), QStringList({".", "game.jar", "Игра.jar", "..."}));
-        QCOMPARE(listing.names.at(2).rawName, QByteArray::fromHex("D098D0B3D180D0B02E6A6172"));
-        QCOMPARE(listing.statusLine, QByteArray());
-    }
-
-    void listingScanEndsAtTheFirstOtherLine_data()
+    void listing_data()
     {
         QTest::addColumn<QByteArray>("reply");
         QTest::addColumn<QStringList>("names");
+        QTest::addColumn<bool>("scanEnded"); // false: stopped on a failure, the label keeps its text
         QTest::addColumn<QByteArray>("status");
+        QTest::newRow("applications in order")
+            << listingReply({"*ELIF: \"2E\",0,1", "*ELIF: \"2E2E\",0,1", "*ELIF: \"67616D65\",0,1",
+                             "*ELIF: \"67616D652E6A6172\",1234,0", "*ELIF: \"\",0,0",
+                             "*ELIF: \"D098D0B3D180D0B02E6A6172\",99,0", "*ELIF: \"2e2e2e\""})
+            << QStringList{".", "game.jar", "Игра.jar", "..."} << true << QByteArray();
         QTest::newRow("quote at position 9")
             << listingReply({"*ELIF: \"612E62\"", "*ELIF:  \"632E64\"", "*ELIF: \"652E66\""})
-            << QStringList{"a.b"} << QByteArray("*ELIF:  \"632E64\"");
+            << QStringList{"a.b"} << true << QByteArray("*ELIF:  \"632E64\"");
         QTest::newRow("line between two blocks")
             << listingReply({"*ELIF: \"612E62\"", "+NOISE", "*ELIF: \"652E66\""}) << QStringList{"a.b"}
-            << QByteArray("+NOISE");
+            << true << QByteArray("+NOISE");
         QTest::newRow("no entries: line 1 of a file read")
             << QByteArray("AT*ERIF=\"2F\",0,65535\r\r\n*ERIF4142:0,2\r\n\r\nOK\r\n") << QStringList{}
-            << QByteArray("*ERIF4142:0,2");
+            << true << QByteArray("*ERIF4142:0,2");
         QTest::newRow("lone CR does not end a line")
             << QByteArray("echo\r\n*ELIF: \"612E62\"\r*ELIF: \"632E64\"\r\n\r\nOK") << QStringList{"a.b"}
-            << QByteArray();
+            << true << QByteArray();
+        // A character-set answer looks like an entry line, but its name is no hex.
+        QTest::newRow("not hex") << QByteArray("AT+CSCS?\r\r\n+CSCS: \"GSM\"\r\n\r\nOK\r\n") << QStringList{}
+                                 << false << QByteArray();
+        QTest::newRow("odd digits") << listingReply({"*ELIF: \"612E62\"", "*ELIF: \"612E6\""})
+                                    << QStringList{"a.b"} << false << QByteArray();
+        QTest::newRow("every line an entry line") << ListingEcho + "\r\n*ELIF: \"612E62\"" << QStringList{"a.b"}
+                                                  << false << QByteArray();
+        QTest::newRow("no line 1") << QByteArray("OK") << QStringList{} << false << QByteArray();
     }
 
-    void listingScanEndsAtTheFirstOtherLine()
+    void listing()
     {
         QFETCH(QByteArray, reply);
         QFETCH(QStringList, names);
+        QFETCH(bool, scanEnded);
         QFETCH(QByteArray, status);
         const Listing listing = ParseListing(reply);
-        QCOMPARE(readableNames(listing), names);
-        QCOMPARE(listing.statusLine, status);
+        QStringList readable;
+        for (const ListedName &name : listing.names)
+            readable.append(name.readableName);
+        QCOMPARE(readable, names);
+        QCOMPARE(listing.statusLine, scanEnded ? std::optional(status) : std::nullopt);
     }
 
-    void listingStopsSilentlyOnAFailure()
+    void rawNamesAreThePhonesBytes()
     {
-        // A character-set answer looks like an entry line, but its name is no hex.
-        const Listing charset = ParseListing("AT+CSCS?\r\r\n+CSCS: \"GSM\"\r\n\r\nOK\r\n");
-        QVERIFY(charset.names.isEmpty());
-        QCOMPARE(charset.statusLine, std::nullopt);
-
-        const Listing oddDigits = ParseListing(listingReply({"*ELIF: \"612E62\"", "*ELIF: \"612E6\""}));
-        QCOMPARE(readableNames(oddDigits), QStringList{"a.b"});
-        QCOMPARE(oddDigits.statusLine, std::nullopt);
-
-        // Every line an entry line: the scan runs past the end.
-        const Listing endless = ParseListing(ListingEcho + "\r\n*ELIF: \"612E62\"");
-        QCOMPARE(readableNames(endless), QStringList{"a.b"});
-        QCOMPARE(endless.statusLine, std::nullopt);
-
-        QCOMPARE(ParseListing("OK").statusLine, std::nullopt);
+        const Listing listing = ParseListing(listingReply({"*ELIF: \"D098D0B3D180D0B02E6A6172\",99,0"}));
+        QCOMPARE(listing.names.size(), 1);
+        QCOMPARE(listing.names.first().rawName, QByteArray::fromHex("D098D0B3D180D0B02E6A6172"));
     }
 
     void chunkRequests()
