@@ -148,6 +148,7 @@ private slots:
                                           << QStringLiteral("Ошибка в данных: файл не сохранён");
         QTest::newRow("phone error") << QByteArray("\r\nERROR\r\n") << CommandError;
         QTest::newRow("device lost") << QByteArray() << QStringLiteral("9 /dev/fake: Input/output error");
+        QTest::newRow("next request not written") << QByteArray("closed") << QStringLiteral("13 Port is not open");
     }
 
     void failedReadsSaveNothingAndLeaveNothingBehind()
@@ -158,10 +159,15 @@ private slots:
         phone.receive(Listing);
         QCOMPARE(phone.startDownload(1), std::nullopt);
         phone.receive(ReadReply(phone.port.written.first().toLatin1(), QByteArray(PieceLength, 'x'), PieceLength));
-        if (failure.isEmpty())
+        if (failure.isEmpty()) {
             phone.loseDevice();
-        else
+        } else if (failure == "closed") {
+            phone.port.open = false;
+            phone.receive(ReadReply(phone.port.written.last().toLatin1(), QByteArray(PieceLength, 'y'), PieceLength));
+            phone.port.open = true;
+        } else {
             phone.receive(phone.port.written.last().toLatin1() + failure);
+        }
         QCOMPARE(phone.prompts.messageTexts(), QStringList{message});
         QVERIFY(phone.prompts.proposedNames.isEmpty());
         QVERIFY(!phone.view.downloadRunning);
