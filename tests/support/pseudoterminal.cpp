@@ -29,6 +29,20 @@ PseudoTerminal::~PseudoTerminal()
     hangUp();
 }
 
+void PseudoTerminal::mapToPort(int port) const
+{
+    qputenv("MORVEX_COM" + QByteArray::number(port), m_slavePath.toLocal8Bit());
+}
+
+termios PseudoTerminal::lineSettings() const
+{
+    // The master side reports the settings of its slave.
+    termios attributes{};
+    if (m_master >= 0)
+        tcgetattr(m_master, &attributes);
+    return attributes;
+}
+
 QByteArray PseudoTerminal::read(qsizetype minimum, int timeoutMs)
 {
     QByteArray received;

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <termios.h>
+
 // A pseudo-terminal whose slave the program opens as its serial port; the test
 // plays the phone on the master side.
 class PseudoTerminal
@@ -13,8 +15,17 @@ public:
     PseudoTerminal(const PseudoTerminal &) = delete;
     PseudoTerminal &operator=(const PseudoTerminal &) = delete;
 
+    // What the program writes first on connecting: the listing request for the
+    // phone's application folder.
+    static inline const QByteArray ListingRequest{
+        "AT*ELIF=\"2F7470612F7072657365742F73797374656D2F6F61662F\"\r"};
+
     bool isValid() const { return m_master >= 0; }
     QString slavePath() const { return m_slavePath; }
+    // Makes COM port n of the program open this terminal.
+    void mapToPort(int port) const;
+    // The line settings the program gave the device (all zero once hung up).
+    termios lineSettings() const;
 
     // Bytes the program wrote so far, waiting (and running the event loop) until at
     // least minimum bytes are there or the time is up.
