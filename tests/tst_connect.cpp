@@ -43,6 +43,9 @@ private slots:
         QTest::keyClick(focus, Qt::Key_C, Qt::ControlModifier);
         QCOMPARE(phone.read(PseudoTerminal::ListingRequest.size()), PseudoTerminal::ListingRequest);
         QVERIFY(prompts.messages.isEmpty());
+        // Ctrl+R asks again.
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_R, Qt::ControlModifier);
+        QCOMPARE(phone.read(PseudoTerminal::ListingRequest.size()), PseudoTerminal::ListingRequest);
 
         // The first thing received turns the lamp green.
         phone.write("x");
