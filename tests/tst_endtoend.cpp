@@ -61,8 +61,10 @@ struct Session
     std::unique_ptr<Form1> window;
     QListWidget *list = nullptr;
 
-    // Puts the files in the phone's folder and connects; false if any step failed.
-    [[nodiscard]] bool start(const QMap<QString, QByteArray> &files, const QStringList &options = {})
+    // Puts the files in the phone's folder and connects, answering the dialogs with
+    // the scripted prompts unless others are given; false if any step failed.
+    [[nodiscard]] bool start(const QMap<QString, QByteArray> &files, const QStringList &options = {},
+                             Prompts *otherPrompts = nullptr)
     {
         for (auto file = files.begin(); file != files.end(); ++file) {
             if (!writeFile(phoneFolder.filePath(file.key()), file.value()))
@@ -71,7 +73,7 @@ struct Session
         phone = std::make_unique<PhoneSimulator>(phoneFolder.path(), options);
         phone->mapToPort(5);
         prompts.modalMilliseconds = 20;
-        window = std::make_unique<Form1>(prompts);
+        window = std::make_unique<Form1>(otherPrompts ? *otherPrompts : prompts);
         window->show();
         list = window->findChild<QListWidget *>("List2");
         window->btnConnect_Click();
@@ -241,22 +243,15 @@ private slots:
 
     void realDialogsTakeKeysWhileTheWindowIsDisabled()
     {
-        QTemporaryDir phoneFolder;
-        QTemporaryDir saveFolder;
-        QVERIFY(writeFile(phoneFolder.filePath("d.jar"), "dialogs"));
-        PhoneSimulator phone(phoneFolder.path());
-        phone.mapToPort(5);
-        QtPrompts prompts;
-        Form1 window(prompts);
-        prompts.setOwner(&window);
-        window.show();
-        window.btnConnect_Click();
-        auto *list = window.findChild<QListWidget *>("List2");
-        QTRY_COMPARE(list->count(), 2);
-        list->setCurrentRow(rows(list).indexOf("d.jar"));
+        QtPrompts prompts; // outlives the window that uses it
+        Session session;
+        QVERIFY(session.start({{"d.jar", "dialogs"}}, {}, &prompts));
+        prompts.setOwner(session.window.get());
+        QTRY_COMPARE(session.list->count(), 2);
+        session.list->setCurrentRow(rows(session.list).indexOf("d.jar"));
 
         // Answer each dialog with the keyboard, as a person would.
-        const QString target = saveFolder.filePath("d.jar");
+        const QString target = session.savePath("d.jar");
         QStringList answered;
         QTimer answerer;
         connect(&answerer, &QTimer::timeout, this, [&] {
@@ -279,10 +274,10 @@ private slots:
         });
         answerer.start(50);
 
-        window.btnDownload_Click();
+        session.window->btnDownload_Click();
         QTRY_COMPARE_WITH_TIMEOUT(answered.size(), 2, 10000);
         QCOMPARE(answered, QStringList({"Save File", QStringLiteral("Data Saved to: \"%1\"").arg(target)}));
-        QTRY_VERIFY(window.centralWidget()->isEnabled());
+        QTRY_VERIFY(session.window->centralWidget()->isEnabled());
         QCOMPARE(readFile(target), QByteArray("dialogs"));
     }
 
