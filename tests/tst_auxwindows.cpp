@@ -18,16 +18,6 @@ const QString AboutText = QStringLiteral(
     "Также есть возможность скачивать \nJava-приложения с телефона на компьютер.\n"
     "Программа в Интернете: \nhttps://morvex.example.org/\n");
 
-QList<Form2 *> aboutWindows()
-{
-    QList<Form2 *> found;
-    for (QWidget *widget : QApplication::topLevelWidgets()) {
-        if (auto *about = qobject_cast<Form2 *>(widget); about && about->isVisible())
-            found.append(about);
-    }
-    return found;
-}
-
 // The program and a pseudo-terminal that plays the phone.
 struct Connected
 {
@@ -162,6 +152,8 @@ private slots:
         Form1 window(prompts);
         window.show();
         QVERIFY(QTest::qWaitForWindowActive(&window));
+        // A closed About window is deleted, so those that exist are those open.
+        auto aboutWindows = [&] { return window.findChildren<Form2 *>(); };
         QTest::keyClick(&window, Qt::Key_F1);
         QTest::keyClick(&window, Qt::Key_F1);
         QTRY_COMPARE(aboutWindows().size(), 1);
