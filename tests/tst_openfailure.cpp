@@ -8,6 +8,20 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace {
+
+// What the user is told on opening COM port n, mapped to the terminal's device.
+QString openingMessage(MSC &control, const PseudoTerminal &phone, int port)
+{
+    phone.mapToPort(port);
+    MaybeFailure failure = control.setCommPort(port);
+    if (!failure)
+        failure = control.setPortOpen(true);
+    return failure ? failure->message() : QString();
+}
+
+} // namespace
+
 class OpenFailureTest : public QObject
 {
     Q_OBJECT
@@ -46,13 +60,10 @@ private slots:
     void deviceHeldByAnotherOpenerIsBusy()
     {
         PseudoTerminal phone;
-        phone.mapToPort(8);
         MSC holder;
         MSC latecomer;
-        QCOMPARE(holder.setCommPort(8), std::nullopt);
-        QCOMPARE(holder.setPortOpen(true), std::nullopt);
-        QCOMPARE(latecomer.setCommPort(8), std::nullopt);
-        const QString text = latecomer.setPortOpen(true).value_or(Failure{}).message();
+        QCOMPARE(openingMessage(holder, phone, 8), QString());
+        const QString text = openingMessage(latecomer, phone, 8);
         QVERIFY2(text.startsWith(QStringLiteral("3 %1: ").arg(phone.slavePath())) && text.contains(u"ModemManager")
                      && text.contains(u"ID_MM_DEVICE_IGNORE=1"),
                  qPrintable(text));
@@ -64,10 +75,8 @@ private slots:
             QSKIP("root may open any device node");
         PseudoTerminal phone;
         QVERIFY(::chmod(phone.slavePath().toLocal8Bit().constData(), 0) == 0);
-        phone.mapToPort(6);
         MSC control;
-        QCOMPARE(control.setCommPort(6), std::nullopt);
-        const QString text = control.setPortOpen(true).value_or(Failure{}).message();
+        const QString text = openingMessage(control, phone, 6);
         QVERIFY2(text.startsWith(QStringLiteral("2 %1: ").arg(phone.slavePath())) && text.contains(u"usermod -aG"),
                  qPrintable(text));
     }
