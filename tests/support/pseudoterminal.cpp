@@ -36,10 +36,10 @@ void PseudoTerminal::mapToPort(int port) const
 
 termios PseudoTerminal::lineSettings() const
 {
-    // The master side reports the settings of its slave.
+    // The master side reports the settings of its slave; once hung up this fails
+    // and leaves them zero.
     termios attributes{};
-    if (m_master >= 0)
-        tcgetattr(m_master, &attributes);
+    tcgetattr(m_master, &attributes);
     return attributes;
 }
 
