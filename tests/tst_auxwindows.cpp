@@ -1,5 +1,6 @@
 // The debug terminal, the character-set commands and the About window.
 #include "app/Form1.h"
+#include "support/phonereplies.h"
 #include "support/pseudoterminal.h"
 #include "support/scriptedprompts.h"
 #include "windows/Form2.h"
@@ -31,7 +32,7 @@ struct Connected
         phone.mapToPort(5);
         window.btnConnect_Click();
         return prompts.messages.isEmpty()
-               && phone.read(PseudoTerminal::ListingRequest.size()) == PseudoTerminal::ListingRequest;
+               && phone.read(ListingLine.size()) == ListingLine;
     }
     template<typename Widget>
     Widget *debugControl(const char *name)

@@ -1,5 +1,6 @@
 // Connect, Disconnect and Exit of the main window, on a real pseudo-terminal.
 #include "app/Form1.h"
+#include "support/phonereplies.h"
 #include "support/pseudoterminal.h"
 #include "support/scriptedprompts.h"
 
@@ -35,11 +36,11 @@ private slots:
         QWidget *focus = QApplication::focusWidget();
         QCOMPARE(focus, window.findChild<QComboBox *>("Combo1"));
         QTest::keyClick(focus, Qt::Key_C, Qt::ControlModifier);
-        QCOMPARE(phone.read(PseudoTerminal::ListingRequest.size()), PseudoTerminal::ListingRequest);
+        QCOMPARE(phone.read(ListingLine.size()), ListingLine);
         QVERIFY(prompts.messages.isEmpty());
         // Ctrl+R asks again.
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_R, Qt::ControlModifier);
-        QCOMPARE(phone.read(PseudoTerminal::ListingRequest.size()), PseudoTerminal::ListingRequest);
+        QCOMPARE(phone.read(ListingLine.size()), ListingLine);
 
         // The first thing received turns the lamp green.
         phone.write("x");
@@ -108,7 +109,7 @@ private slots:
         window.findChild<QComboBox *>("Combo2")->setEditText(QStringLiteral("4800"));
         window.btnConnect_Click();
         QVERIFY2(prompts.messages.isEmpty(), qPrintable(prompts.messageTexts().join('|')));
-        QCOMPARE(phone.read(PseudoTerminal::ListingRequest.size()), PseudoTerminal::ListingRequest);
+        QCOMPARE(phone.read(ListingLine.size()), ListingLine);
         const termios line = phone.lineSettings();
         QCOMPARE(cfgetospeed(&line), speed_t(B4800));
 

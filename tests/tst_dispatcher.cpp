@@ -55,7 +55,7 @@ private slots:
     void lowerCaseKeywordsEndNothing()
     {
         FakePhone phone;
-        phone.receive(ListingEcho + "\r\nok\r\nerror\r\n");
+        phone.receive(ListingLine + "\r\nok\r\nerror\r\n");
         QVERIFY(phone.view.statusTexts.isEmpty());
         QVERIFY(phone.prompts.messages.isEmpty());
         QVERIFY(!phone.state().replyBuffer.isEmpty());
@@ -80,7 +80,7 @@ private slots:
     void errorAndOkInOnePieceShowThenRoute()
     {
         FakePhone phone;
-        phone.receive(ListingEcho + "\r\n*ELIF: \"612E62\"\r\n\r\nERROR\r\nOK\r\n");
+        phone.receive(ListingLine + "\r\n*ELIF: \"612E62\"\r\n\r\nERROR\r\nOK\r\n");
         QCOMPARE(phone.prompts.messageTexts(), QStringList{CommandError});
         QCOMPARE(phone.view.readableNames, QStringList{"a.b"});
         QVERIFY(phone.state().echoBuffer.isEmpty());
@@ -238,7 +238,7 @@ private slots:
 
         // A line of several megabytes ends the scan like any other line.
         const QByteArray huge(6 << 20, 'Z');
-        phone.receive(ListingEcho + "\r\n" + huge + "\r\n\r\nOK\r\n");
+        phone.receive(ListingLine + "\r\n" + huge + "\r\n\r\nOK\r\n");
         QCOMPARE(phone.view.statusTexts.last(), huge);
         QCOMPARE(phone.view.readableNames.size(), 500);
         QVERIFY(phone.prompts.messages.isEmpty());

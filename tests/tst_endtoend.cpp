@@ -1,6 +1,7 @@
 // The whole job against our phone simulator on a pseudo-terminal: connect, list,
 // download, save, and the ways it can go wrong.
 #include "app/Form1.h"
+#include "support/phonereplies.h"
 #include "support/phonesimulator.h"
 #include "support/pseudoterminal.h"
 #include "support/scriptedprompts.h"
@@ -160,7 +161,7 @@ private slots:
                  QStringList{QStringLiteral("Data Saved to: \"%1\"").arg(session.savePath("copy.jar"))});
 
         // One request per piece, at k * 65535, and one past the end for an exact multiple.
-        QByteArray expected = PseudoTerminal::ListingRequest;
+        QByteArray expected = ListingLine;
         for (qint64 offset = 0; offset <= size; offset += 65535)
             expected += "AT*ERIF=\"" + FolderHex + "6170702E6A6172\"," + QByteArray::number(offset) + ",65535\r";
         QCOMPARE(readFile(log), expected);
@@ -289,8 +290,8 @@ private slots:
         Form1 window(prompts);
         window.show();
         window.btnConnect_Click();
-        QCOMPARE(phone.read(PseudoTerminal::ListingRequest.size()), PseudoTerminal::ListingRequest);
-        phone.write(PseudoTerminal::ListingRequest + "\r\n*ELIF: \"732E6A6172\",1,0\r\n\r\nOK\r\n");
+        QCOMPARE(phone.read(ListingLine.size()), ListingLine);
+        phone.write(ListingLine + "\r\n*ELIF: \"732E6A6172\",1,0\r\n\r\nOK\r\n");
         auto *list = window.findChild<QListWidget *>("List2");
         QTRY_COMPARE(rows(list), QStringList{"s.jar"});
 

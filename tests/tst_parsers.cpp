@@ -12,7 +12,7 @@ namespace {
 // A reply made of these lines after the echo.
 QByteArray listingReply(const QList<QByteArray> &lines)
 {
-    QByteArray reply = ListingEcho;
+    QByteArray reply = ListingLine;
     for (const QByteArray &line : lines)
         reply += "\r\n" + line;
     return reply + "\r\n\r\nOK\r\n";
@@ -27,7 +27,7 @@ class ParsersTest : public QObject
 private slots:
     void listingRequest()
     {
-        QCOMPARE(ListingCommand(ApplicationFolder).toLatin1() + '\r', ListingEcho);
+        QCOMPARE(ListingCommand(ApplicationFolder).toLatin1() + '\r', ListingLine);
     }
 
     void listing_data()
@@ -58,7 +58,7 @@ private slots:
                                  << false << QByteArray();
         QTest::newRow("odd digits") << listingReply({"*ELIF: \"612E62\"", "*ELIF: \"612E6\""})
                                     << QStringList{"a.b"} << false << QByteArray();
-        QTest::newRow("every line an entry line") << ListingEcho + "\r\n*ELIF: \"612E62\"" << QStringList{"a.b"}
+        QTest::newRow("every line an entry line") << ListingLine + "\r\n*ELIF: \"612E62\"" << QStringList{"a.b"}
                                                   << false << QByteArray();
         QTest::newRow("no line 1") << QByteArray("OK") << QStringList{} << false << QByteArray();
     }

@@ -5,11 +5,12 @@
 
 // Replies as a phone with command echo on sends them.
 
-// The listing request for the application folder, as the phone echoes it.
-inline const QByteArray ListingEcho("AT*ELIF=\"2F7470612F7072657365742F73797374656D2F6F61662F\"\r");
+// The listing request for the application folder: what the program writes first
+// on connecting, and what the phone echoes at the start of its answer.
+inline const QByteArray ListingLine("AT*ELIF=\"2F7470612F7072657365742F73797374656D2F6F61662F\"\r");
 
 // A listing of names, each as an entry line with its hex name field, then OK.
-inline QByteArray ListingReply(const QByteArrayList &names, const QByteArray &echo = ListingEcho)
+inline QByteArray ListingReply(const QByteArrayList &names, const QByteArray &echo = ListingLine)
 {
     QByteArray reply = echo;
     for (const QByteArray &name : names)

@@ -15,11 +15,6 @@ public:
     PseudoTerminal(const PseudoTerminal &) = delete;
     PseudoTerminal &operator=(const PseudoTerminal &) = delete;
 
-    // What the program writes first on connecting: the listing request for the
-    // phone's application folder.
-    static inline const QByteArray ListingRequest{
-        "AT*ELIF=\"2F7470612F7072657365742F73797374656D2F6F61662F\"\r"};
-
     bool isValid() const { return m_master >= 0; }
     QString slavePath() const { return m_slavePath; }
     // Makes COM port n of the program open this terminal.
