@@ -104,12 +104,10 @@ private slots:
     void echoAndSettings();
     void listing();
     void fileReads();
-    void chunkedDataAndFailedRead();
     void splitRepliesKeepTheirBytes();
     void rateLimitsOutput();
     void flowControlPausesOutputAndLogKeepsEveryByte();
     void newSessionStartsClean();
-    void hangupDropsLineAfterReply();
 
 private:
     QTemporaryDir m_folder;
@@ -190,16 +188,6 @@ void PhoneSimulatorTest::fileReads()
     QCOMPARE(phone.answer("AT*ERIF=" + hexPath(big) + ",0"), QByteArray("\r\nERROR\r\n"));
 }
 
-void PhoneSimulatorTest::chunkedDataAndFailedRead()
-{
-    Phone phone(m_folder.path(), {"--chunk-width", "4", "--fail-read", "2"});
-    const QByteArray readme = readCommand(folderPath + "README", 0, 65535);
-    const QByteArray chunked = "\r\n*ERIF6865\r\n*ERIF6C6C\r\n*ERIF6F:0,5\r\n\r\nOK\r\n";
-    QCOMPARE(phone.answer(readme), chunked);
-    QCOMPARE(phone.answer(readme), QByteArray("\r\nERROR\r\n"));
-    QCOMPARE(phone.answer(readme), chunked);
-}
-
 void PhoneSimulatorTest::splitRepliesKeepTheirBytes()
 {
     for (const char *mode : {"safe", "anywhere"}) {
@@ -265,16 +253,6 @@ void PhoneSimulatorTest::newSessionStartsClean()
     phone.line.setReadBufferSize(0);
     QVERIFY(phone.line.open(QIODevice::ReadWrite));
     QCOMPARE(phone.command("AT"), QByteArray("AT\r\r\nOK\r\n"));
-}
-
-void PhoneSimulatorTest::hangupDropsLineAfterReply()
-{
-    Phone phone(m_folder.path(), {"--hangup-after", "2"});
-    const QByteArray readme = readCommand(folderPath + "README", 0, 65535);
-    QCOMPARE(phone.answer(readme), readReply("hello", 0));
-    QCOMPARE(phone.answer(readme), readReply("hello", 0));
-    // The line goes with the simulator's process, so its clean exit is the check.
-    QVERIFY(phone.simulator.finishesCleanly(5000));
 }
 
 QTEST_GUILESS_MAIN(PhoneSimulatorTest)

@@ -27,9 +27,3 @@ void PhoneSimulator::mapToPort(int port) const
 {
     qputenv("MORVEX_COM" + QByteArray::number(port), m_devicePath.toLocal8Bit());
 }
-
-bool PhoneSimulator::finishesCleanly(int timeoutMs)
-{
-    return m_process.waitForFinished(timeoutMs) && m_process.exitStatus() == QProcess::NormalExit
-        && m_process.exitCode() == 0;
-}

@@ -16,9 +16,6 @@ public:
     QString devicePath() const { return m_devicePath; }
     // Makes COM port n of the program open the simulator.
     void mapToPort(int port) const;
-    // Waits for the simulator to end on its own (as --hangup-after makes it):
-    // true when it exited normally with status 0.
-    bool finishesCleanly(int timeoutMs);
 
 private:
     QProcess m_process;
