@@ -35,6 +35,7 @@ private slots:
         QTest::newRow("Cyrillic through windows-1251") << QStringLiteral("Игра") << QByteArray("C8E3F0E0");
         QTest::newRow("outside the code page") << QStringLiteral("a\u4e00b") << QByteArray("613F62");
         QTest::newRow("outside, beyond the BMP") << QStringLiteral("x\U0001F600y") << QByteArray("783F79");
+        QTest::newRow("beyond the BMP at the end") << QStringLiteral("x\U0001F600") << QByteArray("783F");
         QTest::newRow("real SUB control kept") << QStringLiteral("\u001a\u4e00") << QByteArray("1A3F");
     }
 

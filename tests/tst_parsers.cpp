@@ -4,6 +4,8 @@
 #include "phonefs/savedownload.h"
 #include "phonefs/textsearch.h"
 #include "support/phonereplies.h"
+#include "support/scriptedprompts.h"
+#include "windows/cmnDialog.h"
 
 #include <QTest>
 
@@ -161,6 +163,19 @@ private slots:
                     QCOMPARE(FindProtocolText(text, needle, from), text.indexOf(needle, from));
             }
         }
+    }
+
+    void saveDialogPathsFitTheBuffer()
+    {
+        ScriptedPrompts prompts;
+        QString savePath;
+        prompts.savePaths.enqueue(QString(254, u'p'));
+        prompts.savePaths.enqueue(QString(255, u'p'));
+        QCOMPARE(cmnDialog::ShowSaveDialog(prompts, QStringLiteral("a.jar"), savePath), 1);
+        QCOMPARE(savePath, QString(254, u'p'));
+        // Too long for the dialog's buffer with its terminator: taken as a cancel.
+        QCOMPARE(cmnDialog::ShowSaveDialog(prompts, QStringLiteral("a.jar"), savePath), 0);
+        QCOMPARE(savePath, QStringLiteral("a.jar"));
     }
 
     void proposedNamesCannotLeaveTheFolder()

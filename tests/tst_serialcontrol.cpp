@@ -39,7 +39,8 @@ private slots:
     void settingsTextIsCheckedFieldByField()
     {
         MSC control;
-        for (const char *accepted : {"300,O,5,1.5", " 9600 , m , 7 , 1 ", "2147483647,s,6,2", "1200,E,8,2"})
+        QCOMPARE(control.setCommPort(1), std::nullopt);
+        for (const char *accepted : {"300,O,5,1.5", " 9600 , m , 7 , 1 ", "2147483647,s,6,2", "1,E,8,2"})
             QCOMPARE(messageOf(control.setSettings(QString::fromLatin1(accepted))), QString());
         for (const char *refused : {"9600,x,8,1", "9600,n,4,1", "9600,n,9,1", "9600,n,8,3", "9600,n,8"}) {
             QCOMPARE(messageOf(control.setSettings(QString::fromLatin1(refused))),
