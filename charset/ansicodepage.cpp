@@ -1,42 +1,102 @@
 #include "ansicodepage.h"
 
-#include <QStringDecoder>
-#include <QStringEncoder>
+#include <algorithm>
+#include <array>
+#include <utility>
 
 namespace AnsiCodePage {
 
 namespace {
-constexpr char Name[] = "windows-1251";
+
 constexpr char Substitute = '?';
-// What Qt's converter writes for a character outside the code page.
-constexpr char ConverterSubstitute = '\x1a';
+
+// The characters of bytes 80 to FF; bytes below 80 are ASCII. Byte 98 has no
+// character of its own and stands for U+0098, as the system conversion keeps it,
+// so every byte survives the trip to text and back.
+constexpr std::array<char16_t, 128> UpperHalf{
+    0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021, // 80
+    0x20AC, 0x2030, 0x0409, 0x2039, 0x040A, 0x040C, 0x040B, 0x040F, // 88
+    0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, // 90
+    0x0098, 0x2122, 0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F, // 98
+    0x00A0, 0x040E, 0x045E, 0x0408, 0x00A4, 0x0490, 0x00A6, 0x00A7, // A0
+    0x0401, 0x00A9, 0x0404, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x0407, // A8
+    0x00B0, 0x00B1, 0x0406, 0x0456, 0x0491, 0x00B5, 0x00B6, 0x00B7, // B0
+    0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457, // B8
+    0x0410, 0x0411, 0x0412, 0x0413, 0x0414, 0x0415, 0x0416, 0x0417, // C0
+    0x0418, 0x0419, 0x041A, 0x041B, 0x041C, 0x041D, 0x041E, 0x041F, // C8
+    0x0420, 0x0421, 0x0422, 0x0423, 0x0424, 0x0425, 0x0426, 0x0427, // D0
+    0x0428, 0x0429, 0x042A, 0x042B, 0x042C, 0x042D, 0x042E, 0x042F, // D8
+    0x0430, 0x0431, 0x0432, 0x0433, 0x0434, 0x0435, 0x0436, 0x0437, // E0
+    0x0438, 0x0439, 0x043A, 0x043B, 0x043C, 0x043D, 0x043E, 0x043F, // E8
+    0x0440, 0x0441, 0x0442, 0x0443, 0x0444, 0x0445, 0x0446, 0x0447, // F0
+    0x0448, 0x0449, 0x044A, 0x044B, 0x044C, 0x044D, 0x044E, 0x044F, // F8
+};
+
+using Entry = std::pair<char16_t, char>;
+
+// The upper half by character, for encoding.
+const std::array<Entry, 128> &byCharacter()
+{
+    static const std::array<Entry, 128> table = [] {
+        std::array<Entry, 128> entries{};
+        for (size_t i = 0; i < UpperHalf.size(); ++i)
+            entries[i] = {UpperHalf[i], char(0x80 + i)};
+        std::sort(entries.begin(), entries.end());
+        return entries;
+    }();
+    return table;
+}
+
+char encode(char16_t character)
+{
+    if (character < 0x80)
+        return char(character);
+    const auto &table = byCharacter();
+    const auto found = std::lower_bound(table.begin(), table.end(), Entry{character, '\0'},
+                                        [](const Entry &a, const Entry &b) { return a.first < b.first; });
+    return found != table.end() && found->first == character ? found->second : Substitute;
+}
+
 } // namespace
 
 QString toText(QByteArrayView bytes)
 {
-    QStringDecoder decoder(Name);
-    return decoder(bytes);
+    QString text(bytes.size(), Qt::Uninitialized);
+    QChar *out = text.data();
+    for (const char byte : bytes) {
+        const auto value = static_cast<unsigned char>(byte);
+        *out++ = QChar(value < 0x80 ? char16_t(value) : UpperHalf[value - 0x80]);
+    }
+    return text;
 }
 
 QByteArray fromText(QStringView text)
 {
-    QStringEncoder encoder(Name);
-    QByteArray bytes = encoder(text);
-    if (!bytes.contains(ConverterSubstitute))
-        return bytes;
-
-    // Rare path: find the characters that really were unrepresentable, keeping
-    // a genuine U+001A as the control byte it is.
-    bytes.clear();
-    for (qsizetype i = 0; i < text.size();) {
-        const qsizetype width = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
-        const QStringView character = text.mid(i, width);
-        const QByteArray encoded = encoder(character);
-        const bool lost = encoded == QByteArray(1, ConverterSubstitute) && character != QChar(0x1a);
-        bytes += lost ? QByteArray(1, Substitute) : encoded;
-        i += width;
+    QByteArray bytes;
+    bytes.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar character = text.at(i);
+        // A character beyond the BMP is one character, so one substitute.
+        if (character.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+            bytes.append(Substitute);
+            ++i;
+            continue;
+        }
+        bytes.append(encode(character.unicode()));
     }
     return bytes;
+}
+
+std::optional<QString> conversionFault()
+{
+    QByteArray allBytes(256, Qt::Uninitialized);
+    for (int value = 0; value < 256; ++value)
+        allBytes[value] = char(value);
+    if (fromText(toText(allBytes)) != allBytes)
+        return QStringLiteral("The windows-%1 conversion loses bytes.").arg(Number);
+    if (fromText(u"AT*ELIF=\"Игра\"\r") != QByteArrayView("AT*ELIF=\"\xC8\xE3\xF0\xE0\"\r"))
+        return QStringLiteral("The windows-%1 conversion does not give the command bytes.").arg(Number);
+    return std::nullopt;
 }
 
 } // namespace AnsiCodePage
