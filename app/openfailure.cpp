@@ -15,8 +15,13 @@ OpenFailureFacts GatherOpenFailureFacts(QSerialPort::SerialPortError error, int 
 {
     OpenFailureFacts facts{error, port, device, reason, false, {}, {}};
     const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
-    for (const QSerialPortInfo &info : ports)
+    for (const QSerialPortInfo &info : ports) {
+#ifdef Q_OS_WIN
+        facts.serialDevices.append(info.portName());
+#else
         facts.serialDevices.append(info.systemLocation());
+#endif
+    }
 #ifndef Q_OS_WIN
     const QByteArray path = device.toLocal8Bit();
     facts.accessDenied = ::access(path.constData(), R_OK | W_OK) != 0 && errno == EACCES;
@@ -29,17 +34,68 @@ OpenFailureFacts GatherOpenFailureFacts(QSerialPort::SerialPortError error, int 
     return facts;
 }
 
+namespace {
+
+// A few names are enough to spot the phone and keep the box small.
+QString someOf(const QStringList &names)
+{
+    constexpr int Listed = 5;
+    QStringList shown = names.mid(0, Listed);
+    if (names.size() > Listed)
+        shown.append(QStringLiteral("…"));
+    return shown.join(QStringLiteral(", "));
+}
+
+// "<device>: <the system's words>." Windows ends its words with a full stop already.
+QString headOf(const OpenFailureFacts &facts)
+{
+    QString reason = facts.reason.trimmed();
+    if (reason.endsWith(QLatin1Char('.')))
+        reason.chop(1);
+    return QStringLiteral("%1: %2.").arg(facts.device, reason);
+}
+
+} // namespace
+
+#ifdef Q_OS_WIN
+
+// On Windows the user picks the number Device Manager shows; when the port will not
+// open, it is held by another program or the phone's driver is missing or broken.
 Failure DescribeOpenFailure(const OpenFailureFacts &facts)
 {
-    const QString head = QStringLiteral("%1: %2.").arg(facts.device, facts.reason);
+    const QString head = headOf(facts);
     if (facts.error == QSerialPort::DeviceNotFoundError) {
-        // A few names are enough to spot the phone and keep the box small.
-        constexpr int Listed = 5;
-        QStringList names = facts.serialDevices.mid(0, Listed);
-        if (facts.serialDevices.size() > Listed)
-            names.append(QStringLiteral("…"));
-        const QString found = names.isEmpty() ? QStringLiteral("No serial devices are connected.")
-                                              : QStringLiteral("Serial devices here: %1.").arg(names.join(QStringLiteral(", ")));
+        const QString found =
+            facts.serialDevices.isEmpty()
+                ? QStringLiteral("This computer has no COM port now: plug in the phone's cable, and if "
+                                 "still none appears, install the phone's driver.")
+                : QStringLiteral("COM ports here: %1.").arg(someOf(facts.serialDevices));
+        return {FailureCode::DeviceNotFound,
+                QStringLiteral("%1 Enter the COM number that Device Manager shows for the phone under "
+                               "\"Ports (COM & LPT)\". %2")
+                    .arg(head, found)};
+    }
+    if (facts.error == QSerialPort::PermissionError || facts.error == QSerialPort::OpenError) {
+        return {FailureCode::DeviceBusy,
+                QStringLiteral("%1 Another program holds the port, such as a terminal or the phone's "
+                               "own PC software: close it and connect again.")
+                    .arg(head)};
+    }
+    return {static_cast<int>(facts.error),
+            QStringLiteral("%1 If this happens again, look at the phone in Device Manager: a warning sign "
+                           "there means its driver needs reinstalling.")
+                .arg(head)};
+}
+
+#else
+
+Failure DescribeOpenFailure(const OpenFailureFacts &facts)
+{
+    const QString head = headOf(facts);
+    if (facts.error == QSerialPort::DeviceNotFoundError) {
+        const QString found = facts.serialDevices.isEmpty()
+                                  ? QStringLiteral("No serial devices are connected.")
+                                  : QStringLiteral("Serial devices here: %1.").arg(someOf(facts.serialDevices));
         return {FailureCode::DeviceNotFound,
                 QStringLiteral("%1 Set MORVEX_COM%2 to the phone's device. %3").arg(head).arg(facts.port).arg(found)};
     }
@@ -58,3 +114,5 @@ Failure DescribeOpenFailure(const OpenFailureFacts &facts)
     }
     return {static_cast<int>(facts.error), QStringLiteral("%1: %2").arg(facts.device, facts.reason)};
 }
+
+#endif
