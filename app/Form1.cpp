@@ -36,6 +36,10 @@ void fillKeepingText(QComboBox *combo, const QStringList &entries)
     combo->addItems(entries);
     combo->setCurrentIndex(-1);
     combo->setEditText(designText);
+    // The design width fits the narrow dialog font the window was drawn for; in a
+    // wider font the field grows to the right, into empty space, rather than
+    // scrolling its text out of view.
+    combo->resize(qMax(combo->width(), combo->sizeHint().width()), combo->height());
 }
 
 void centreOnScreen(QWidget *window)

@@ -42,6 +42,10 @@ QComboBox *editableCombo(QWidget *client, const char *name, const QRect &twips, 
     auto *combo = Twips::place<QComboBox>(client, name, twips);
     combo->setEditable(true);
     combo->setInsertPolicy(QComboBox::NoInsert);
+    // A centred line is placed by the text's bounding box, which some fonts report
+    // several lines tall (such as the math font Wine falls back to without Windows
+    // fonts): centred, the text lands above this one-line field, out of sight.
+    combo->lineEdit()->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     combo->setEditText(text);
     return combo;
 }
