@@ -1,9 +1,7 @@
 #include "basInCodePage.h"
 
 #include "ansicodepage.h"
-
-#include <QStringDecoder>
-#include <QStringEncoder>
+#include "othercodepages.h"
 
 namespace {
 
@@ -11,11 +9,6 @@ int resolved(int codePage)
 {
     return codePage == CodePage::AnsiAtCall || codePage == CodePage::Ansi ? AnsiCodePage::Number
                                                                            : codePage;
-}
-
-QByteArray windowsName(int codePage)
-{
-    return "windows-" + QByteArray::number(codePage);
 }
 
 QByteArrayView untilZero(QByteArrayView bytes)
@@ -34,12 +27,8 @@ std::optional<QString> BytesToText(QByteArrayView bytes, int codePage)
         return QString::fromUtf8(terminated);
     case AnsiCodePage::Number:
         return AnsiCodePage::toText(terminated);
-    default: {
-        QStringDecoder decoder(windowsName(page).constData());
-        if (!decoder.isValid())
-            return std::nullopt;
-        return QString(decoder(terminated));
-    }
+    default:
+        return OtherCodePages::toText(terminated, page);
     }
 }
 
@@ -51,12 +40,8 @@ std::optional<QByteArray> TextToBytes(QStringView text, int codePage)
         return terminated.toUtf8();
     case AnsiCodePage::Number:
         return AnsiCodePage::fromText(terminated);
-    default: {
-        QStringEncoder encoder(windowsName(page).constData());
-        if (!encoder.isValid())
-            return std::nullopt;
-        return QByteArray(encoder(terminated));
-    }
+    default:
+        return OtherCodePages::fromText(terminated, page);
     }
 }
 
