@@ -128,9 +128,10 @@ MaybeFailure MSC::setSettings(const QString &settings)
         return Failure{FailureCode::InvalidSettings,
                        QStringLiteral("Invalid settings \"%1\"").arg(settings)};
     // On a closed port these are only stored; the device checks them at opening.
+    m_raised.reset();
     if (!m_port.setBaudRate(line->speed) || !m_port.setParity(line->parity)
         || !m_port.setDataBits(line->dataBits) || !m_port.setStopBits(line->stopBits)) {
-        return portFailure();
+        return raisedFailure();
     }
     m_settings = settings;
     return std::nullopt;
@@ -176,8 +177,9 @@ MaybeFailure MSC::applyHandshaking()
     const auto flow = hardware ? QSerialPort::HardwareControl
                       : software ? QSerialPort::SoftwareControl
                                  : QSerialPort::NoFlowControl;
+    m_raised.reset();
     if (!m_port.setFlowControl(flow))
-        return portFailure();
+        return raisedFailure();
     if (hardware && software && !addSoftwareFlowControl(m_port)) {
         return Failure{FailureCode::SettingRefused,
                        QStringLiteral("%1: XON/XOFF flow control refused").arg(m_device)};
@@ -190,14 +192,15 @@ MaybeFailure MSC::output(const QString &text)
     if (!m_port.isOpen())
         return Failure{FailureCode::PortNotOpen, QStringLiteral("Port is not open")};
     const QByteArray bytes = AnsiCodePage::fromText(text);
-    if (m_port.write(bytes) != bytes.size()) {
-        const Failure failure = portFailure();
-        m_port.clearError();
-        return failure;
-    }
+    m_raised.reset();
+    if (m_port.write(bytes) != bytes.size())
+        return raisedFailure();
     // Hand the command to the driver now rather than when the event loop next
     // polls: the phone starts on it while this side still updates its windows.
+    // This is where the device refuses it, if it does.
     m_port.flush();
+    if (m_raised)
+        return m_raised;
     return std::nullopt;
 }
 
@@ -222,6 +225,9 @@ void MSC::handleError(QSerialPort::SerialPortError error)
         return;
 
     m_eventFailure = portFailure();
+    // Cleared so the next failure is signalled too; the caller whose call raised
+    // this one still learns of it.
+    m_raised = m_eventFailure;
     m_port.clearError();
     if (error == QSerialPort::ResourceError || error == QSerialPort::ReadError) {
         // A vanished device (a pulled cable, or a pseudo-terminal whose other end
@@ -270,6 +276,13 @@ bool MSC::inputWaiting() const
 {
     return !m_salvaged.isEmpty()
            || (m_port.isOpen() && m_port.bytesAvailable() >= qMax<qint16>(1, m_rThreshold));
+}
+
+Failure MSC::raisedFailure()
+{
+    const Failure failure = m_port.error() == QSerialPort::NoError && m_raised ? *m_raised : portFailure();
+    m_port.clearError();
+    return failure;
 }
 
 Failure MSC::portFailure() const

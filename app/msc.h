@@ -54,6 +54,9 @@ private:
     void raise(int event);
     bool inputWaiting() const;
     Failure portFailure() const;
+    // The failure of the call that just failed: the port's error, or the one the
+    // device raised during the call.
+    Failure raisedFailure();
     MaybeFailure applyHandshaking();
 
     QSerialPort m_port;
@@ -65,6 +68,8 @@ private:
 
     int m_event = 0;
     Failure m_eventFailure;
+    // What the device raised during the current call.
+    MaybeFailure m_raised;
     QQueue<int> m_pendingEvents;
     bool m_delivering = false;
     bool m_opening = false;

@@ -75,6 +75,24 @@ private slots:
         QCOMPARE(messageOf(control.output(QStringLiteral("AT\r"))), QStringLiteral("13 Port is not open"));
     }
 
+    void failuresOfTheDeviceReachTheCaller()
+    {
+        // Hung up with no event loop run since: the control learns of it only
+        // inside the calls, and must tell their callers.
+        for (const bool setting : {true, false}) {
+            PseudoTerminal phone;
+            MSC control;
+            QVERIFY(openOn(control, phone));
+            phone.hangUp();
+            const MaybeFailure failure = setting ? control.setHandshaking(MSC::RtsCtsXonXoff)
+                                                 : control.output(QStringLiteral("AT*ERIF=\"2F\",0,65535\r"));
+            QVERIFY(failure);
+            QVERIFY2(failure->description.startsWith(phone.slavePath() + QStringLiteral(": ")),
+                     qPrintable(failure->message()));
+            QVERIFY2(!failure->description.endsWith(QStringLiteral("No error")), qPrintable(failure->message()));
+        }
+    }
+
     void deliversOneEventAtATime()
     {
         PseudoTerminal phone;
