@@ -48,9 +48,15 @@ MaybeFailure PhoneLink::connectPort(const QString &portText, const QString &spee
         failure = m_port.setSettings(speedText + LineFormat);
     if (!failure)
         failure = m_port.setPortOpen(true);
+    const bool openedHere = !failure;
     if (!failure)
         failure = m_port.setHandshaking(SerialControl::RtsCtsXonXoff);
-    return failure ? failure : refresh();
+    if (!failure)
+        failure = refresh();
+    // A port left open by a failed Connect would refuse the next one as busy.
+    if (failure && openedHere)
+        closePort();
+    return failure;
 }
 
 void PhoneLink::disconnectPort()

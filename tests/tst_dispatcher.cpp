@@ -197,6 +197,22 @@ private slots:
         phone.receive("x");
         QCOMPARE(phone.view.lamp, std::nullopt);
     }
+
+    void failedConnectLeavesThePortClosed()
+    {
+        FakePhone phone;
+        phone.port.open = false;
+        phone.port.handshakingFailure = Failure{10, QStringLiteral("/dev/fake: XON/XOFF flow control refused")};
+        QCOMPARE(phone.link.connectPort(QStringLiteral("5"), QStringLiteral("115200"))->code, 10);
+        QVERIFY(!phone.port.open);
+
+        phone.port.handshakingFailure.reset();
+        QCOMPARE(phone.link.connectPort(QStringLiteral("5"), QStringLiteral("115200")), std::nullopt);
+        QCOMPARE(phone.port.written.size(), 1);
+        // Connect on an open port fails as busy and leaves it open.
+        QCOMPARE(phone.link.connectPort(QStringLiteral("5"), QStringLiteral("115200"))->code, 3);
+        QVERIFY(phone.port.open);
+    }
 };
 
 QTEST_GUILESS_MAIN(DispatcherTest)

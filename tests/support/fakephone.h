@@ -23,11 +23,14 @@ public:
     MaybeFailure setSettings(const QString &) override { return std::nullopt; }
     MaybeFailure setPortOpen(bool opened) override
     {
+        if (opened && open)
+            return Failure{3, QStringLiteral("Port already open")};
         open = opened;
         return std::nullopt;
     }
     bool isPortOpen() const override { return open; }
-    MaybeFailure setHandshaking(int) override { return std::nullopt; }
+    MaybeFailure handshakingFailure;
+    MaybeFailure setHandshaking(int) override { return handshakingFailure; }
     void setRThreshold(qint16) override {}
     MaybeFailure output(const QString &text) override
     {
