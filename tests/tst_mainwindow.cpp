@@ -2,15 +2,21 @@
 #include "app/Form1.h"
 #include "app/resizerule.h"
 #include "support/scriptedprompts.h"
+#include "windows/qtprompts.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -121,6 +127,37 @@ private slots:
         // The rest keeps its design place.
         QCOMPARE(geometry("btnConnect"), QRect(8, 0, 25, 25));
         QCOMPARE(geometry("Combo1"), QRect(136, 32, 65, 21));
+    }
+
+    void saveDialogShowsFilesWithoutADot()
+    {
+        QTemporaryDir folder;
+        QFile readme(folder.filePath(QStringLiteral("README")));
+        QVERIFY(readme.open(QIODevice::WriteOnly));
+        readme.close();
+
+        // The dialog lists the folder in the background: look until the file shows
+        // or it is plainly not going to.
+        bool listed = false;
+        int looks = 0;
+        QTimer watcher;
+        connect(&watcher, &QTimer::timeout, this, [&] {
+            auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            const auto *view = dialog->findChild<QListView *>(QStringLiteral("listView"));
+            const QAbstractItemModel *model = view->model();
+            for (int row = 0; row < model->rowCount(view->rootIndex()); ++row)
+                listed = listed || model->index(row, 0, view->rootIndex()).data() == QStringLiteral("README");
+            if (listed || ++looks > 40)
+                dialog->reject();
+        });
+        watcher.start(50);
+        QtPrompts prompts;
+        QCOMPARE(prompts.saveFileName(QStringLiteral("Save File"), QStringLiteral("All files (*.*)"),
+                                      folder.filePath(QStringLiteral("game.jar"))),
+                 std::nullopt);
+        QVERIFY(listed);
     }
 };
 

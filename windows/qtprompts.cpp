@@ -21,6 +21,13 @@ QMessageBox::Icon boxIcon(Prompts::Icon icon)
     return QMessageBox::NoIcon;
 }
 
+// "*.*" means every file to the system dialog, dot or no dot; Qt's own dialog
+// takes it literally and would hide names without a dot.
+QString everyFileMatches(QString filter)
+{
+    return filter.replace(QStringLiteral("*.*"), QStringLiteral("*"));
+}
+
 } // namespace
 
 void QtPrompts::message(const QString &text, Icon icon)
@@ -40,7 +47,7 @@ bool QtPrompts::question(const QString &text)
 std::optional<QString> QtPrompts::saveFileName(const QString &title, const QString &filter,
                                                const QString &proposedName)
 {
-    const QString path = QFileDialog::getSaveFileName(m_owner, title, proposedName, filter, nullptr,
+    const QString path = QFileDialog::getSaveFileName(m_owner, title, proposedName, everyFileMatches(filter), nullptr,
                                                       QFileDialog::DontConfirmOverwrite);
     if (path.isEmpty())
         return std::nullopt;
