@@ -175,5 +175,5 @@ void Form1::createMenus()
                       QKeySequence(Qt::Key_F1));
 
     new ShortcutGuard(this, {nmu_cmd_connect->shortcut(), mnu_cmd_disconnect->shortcut(),
-                             mnu_cmd_refresh->shortcut(), mnu_cmd_exit->shortcut()});
+                             mnu_cmd_refresh->shortcut(), mnu_cmd_exit->shortcut(), mnuHelp->shortcut()});
 }

@@ -16,13 +16,12 @@ bool ShortcutGuard::eventFilter(QObject *watched, QEvent *event)
     if (event->type() != QEvent::ShortcutOverride)
         return false;
     const auto *widget = qobject_cast<const QWidget *>(watched);
-    if (!widget || !m_window || widget->window() != m_window)
+    if (!widget || !m_window)
         return false;
     const auto *key = static_cast<const QKeyEvent *>(event);
-    const QKeySequence pressed(key->keyCombination());
-    if (!m_shortcuts.contains(pressed))
+    if (!m_shortcuts.contains(QKeySequence(key->keyCombination())))
         return false;
-    // Not accepted: the key goes to the shortcut instead of the field.
-    event->ignore();
+    // Accepted, the key goes to the focused widget; ignored, to the shortcut.
+    event->setAccepted(widget->window() != m_window);
     return true;
 }

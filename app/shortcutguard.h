@@ -6,10 +6,14 @@
 #include <QPointer>
 #include <QWidget>
 
+// Keeps the window's own shortcuts to the window, both ways.
 // Line edits claim Ctrl+C, Ctrl+X and (on X11) Ctrl+D for themselves, so with the
-// focus in a field the window's menu shortcuts would never run. While a widget of
+// focus in a field the window's menu shortcuts would never run: while a widget of
 // the guarded window has the focus, the guard refuses that claim for exactly the
 // window's own shortcuts; every other key stays with the field.
+// Qt hands a tool window's unused keys on to the window that owns it, so Ctrl+X in
+// the About window would end the program: in any other window the guard claims
+// those keys for the focused widget, which may use them (Ctrl+C copies) or not.
 class ShortcutGuard : public QObject
 {
     Q_OBJECT

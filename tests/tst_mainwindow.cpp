@@ -2,6 +2,8 @@
 #include "app/Form1.h"
 #include "app/resizerule.h"
 #include "support/scriptedprompts.h"
+#include "windows/Form2.h"
+#include "windows/debugForm.h"
 #include "windows/qtprompts.h"
 
 #include <QAction>
@@ -86,6 +88,32 @@ private slots:
         window.setInputEnabled(true);
         QVERIFY(action("nmu_cmd_connect")->isEnabled() && action("mnuHelp")->isEnabled());
         QVERIFY(!action("mnu_CS_SetGSM")->isEnabled() && !action("nmuDebug")->isEnabled());
+    }
+
+    void shortcutsWorkOnlyInTheMainWindow()
+    {
+        ScriptedPrompts prompts;
+        Form1 window(prompts);
+        window.show();
+        window.mnuHelp_Click();
+        auto *about = window.findChild<Form2 *>();
+        QVERIFY(QTest::qWaitForWindowActive(about));
+        window.nmuDebug_Click();
+        debugForm *debug = window.debugWindow();
+        QVERIFY(QTest::qWaitForWindowActive(debug));
+
+        // Exit, connect and refresh would each show or end something.
+        for (QWidget *tool : {static_cast<QWidget *>(about), static_cast<QWidget *>(debug)}) {
+            QApplication::setActiveWindow(tool);
+            for (const Qt::Key key : {Qt::Key_X, Qt::Key_C, Qt::Key_R})
+                QTest::keyClick(QApplication::focusWidget(), key, Qt::ControlModifier);
+        }
+        QVERIFY(window.isVisible());
+        QCOMPARE(prompts.messageTexts(), QStringList());
+
+        QApplication::setActiveWindow(&window);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_R, Qt::ControlModifier);
+        QCOMPARE(prompts.messageTexts(), QStringList{QStringLiteral("13 Port is not open")});
     }
 
     void resizeRuleStepsStandAlone()
