@@ -224,12 +224,15 @@ void MSC::handleError(QSerialPort::SerialPortError error)
     if (error == QSerialPort::NoError || m_opening || !m_port.isOpen())
         return;
 
+    const QString reason = m_port.errorString();
     m_eventFailure = portFailure();
     // Cleared so the next failure is signalled too; the caller whose call raised
     // this one still learns of it.
     m_raised = m_eventFailure;
     m_port.clearError();
     if (error == QSerialPort::ResourceError || error == QSerialPort::ReadError) {
+        m_eventFailure.description = QStringLiteral("%1: связь с телефоном потеряна (%2)")
+                                         .arg(m_device, reason);
         // A vanished device (a pulled cable, or a pseudo-terminal whose other end
         // closed) keeps signalling as long as the port stays open, hundreds of
         // thousands of times a second. Close at once, keep what was received, and

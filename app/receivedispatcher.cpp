@@ -146,6 +146,10 @@ void ReceiveDispatcher::handleFileReadReply()
         m_view.showDownloadProgress(download.fileData.size());
         if (const MaybeFailure failure
             = RequestChunk(m_port, PhonePath(m_link, download.rawName), download.chunkIndex)) {
+            // A device that vanished under the write closed the port; its own event
+            // follows, ends the copy and says what happened.
+            if (!m_port.isPortOpen() && failure->code != FailureCode::PortNotOpen)
+                break;
             m_prompts.message(failure->message(), Prompts::Icon::None);
             endDownload();
         }
@@ -171,9 +175,13 @@ void ReceiveDispatcher::forgetReply()
 
 void ReceiveDispatcher::handleDeviceLost()
 {
+    const bool copying = m_link.download.state != Download::State::Idle;
     m_view.setLamp(false);
     forgetReply();
     m_owedFraming.clear();
     endDownload();
-    m_prompts.message(m_port.eventFailure().message(), Prompts::Icon::None);
+    QString text = m_port.eventFailure().message();
+    if (copying)
+        text += QStringLiteral("\nКопирование прервано, файл не сохранён.");
+    m_prompts.message(text, Prompts::Icon::None);
 }

@@ -147,7 +147,10 @@ private slots:
         QTest::newRow("undecodable data") << QByteArray("\r\n*ERIF41X1:0,2\r\n\r\nOK\r\n")
                                           << QStringLiteral("Ошибка в данных: файл не сохранён");
         QTest::newRow("phone error") << QByteArray("\r\nERROR\r\n") << CommandError;
-        QTest::newRow("device lost") << QByteArray() << QStringLiteral("9 /dev/fake: Input/output error");
+        const QString lost = QStringLiteral("5 /dev/fake: связь с телефоном потеряна (Input/output error)\n"
+                                            "Копирование прервано, файл не сохранён.");
+        QTest::newRow("device lost") << QByteArray() << lost;
+        QTest::newRow("device lost under the next request") << QByteArray("lost") << lost;
         QTest::newRow("next request not written") << QByteArray("closed") << QStringLiteral("13 Port is not open");
     }
 
@@ -160,6 +163,10 @@ private slots:
         QCOMPARE(phone.startDownload(1), std::nullopt);
         phone.receive(ReadReply(phone.port.written.first().toLatin1(), QByteArray(PieceLength, 'x'), PieceLength));
         if (failure.isEmpty()) {
+            phone.loseDevice();
+        } else if (failure == "lost") {
+            phone.port.loseOnWrite = true;
+            phone.receive(ReadReply(phone.port.written.last().toLatin1(), QByteArray(PieceLength, 'y'), PieceLength));
             phone.loseDevice();
         } else if (failure == "closed") {
             phone.port.open = false;
@@ -174,7 +181,7 @@ private slots:
         QCOMPARE(phone.port.written.size(), 2);
         QCOMPARE(phone.state().download.state, Download::State::Idle);
         QVERIFY(phone.state().download.fileData.isEmpty());
-        if (failure.isEmpty()) {
+        if (!phone.port.open) {
             QCOMPARE(phone.view.lamp, false);
             return;
         }

@@ -16,7 +16,9 @@ public:
     bool open = true;
     int event = ReceiveEvent;
     QByteArray piece;
-    Failure lostFailure{9, QStringLiteral("/dev/fake: Input/output error")};
+    Failure lostFailure{5, QStringLiteral("/dev/fake: связь с телефоном потеряна (Input/output error)")};
+    // The device vanishes under the next write, which closes the port.
+    bool loseOnWrite = false;
     QStringList written;
 
     MaybeFailure setCommPort(qint16) override { return std::nullopt; }
@@ -36,6 +38,10 @@ public:
     {
         if (!open)
             return Failure{13, QStringLiteral("Port is not open")};
+        if (std::exchange(loseOnWrite, false)) {
+            open = false;
+            return Failure{5, QStringLiteral("/dev/fake: Input/output error")};
+        }
         written.append(text);
         return std::nullopt;
     }
