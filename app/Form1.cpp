@@ -74,7 +74,8 @@ Form1::Form1(Prompts &prompts, QWidget *parent)
         Txt2Write->setText(QString::number(length));
     })
     , m_progressDisplay(ProgressInterval, [this](qint64 bytesReceived) {
-        Text1->setPlainText(CopyingNoticeText(bytesReceived));
+        const qint64 dataMilliseconds = m_dataClock.isValid() ? m_dataClock.elapsed() : 0;
+        Text1->setPlainText(CopyingNoticeText(bytesReceived, dataMilliseconds, m_bytesWhenDataStarted));
     })
 {
     setObjectName(QStringLiteral("Form1"));
@@ -94,6 +95,7 @@ Form1::Form1(Prompts &prompts, QWidget *parent)
     connect(btnDownload, &QPushButton::clicked, this, &Form1::btnDownload_Click);
     connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
     connect(List2, &QListWidget::itemDoubleClicked, this, &Form1::List2_DblClick);
+    connect(cmdCancel, &QPushButton::clicked, this, &Form1::cmdCancel_Click);
 
     Form_Load();
 }
@@ -246,6 +248,11 @@ void Form1::mnuHelp_Click()
     bringForward(m_aboutForm);
 }
 
+void Form1::cmdCancel_Click()
+{
+    m_phone.cancelDownload();
+}
+
 void Form1::closeEvent(QCloseEvent *event)
 {
     Form_Unload();
@@ -306,16 +313,31 @@ void Form1::setCommandLine(const QString &command)
 void Form1::setDownloadRunning(bool running)
 {
     setInputEnabled(!running);
-    // A new copy starts counting from nothing, not from where the last one ended.
-    if (running && Text1->isHidden())
+    const bool starting = running && Text1->isHidden();
+    if (starting) {
+        // A new copy starts counting from nothing, not from where the last one ended.
+        m_dataClock.invalidate();
+        m_bytesWhenDataStarted = 0;
         m_progressDisplay.showNow(0);
+    }
     Text1->setVisible(running);
-    if (running)
+    cmdCancel->setVisible(running);
+    if (starting) {
         Text1->raise();
+        constexpr int Inset = 4;
+        const QPoint corner = Text1->mapTo(this, Text1->rect().bottomRight());
+        cmdCancel->move(corner - QPoint(cmdCancel->width() + Inset, cmdCancel->height() + Inset));
+        cmdCancel->raise();
+        cmdCancel->setFocus();
+    }
 }
 
 void Form1::showDownloadProgress(qint64 bytesReceived)
 {
+    if (bytesReceived > 0 && !m_dataClock.isValid()) {
+        m_dataClock.start();
+        m_bytesWhenDataStarted = bytesReceived;
+    }
     m_progressDisplay.setValue(bytesReceived);
 }
 

@@ -5,6 +5,7 @@
 #include "phonelink.h"
 #include "throttleddisplay.h"
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPointer>
 
@@ -57,6 +58,8 @@ public:
     void mnu_CS_SetUTF8_Click();
     void nmuDebug_Click();
     void mnuHelp_Click();
+    // The notice's cancel button, and Esc while the notice shows.
+    void cmdCancel_Click();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -104,6 +107,9 @@ private:
     QPushButton *btnRefresh = nullptr;
     QListWidget *List2 = nullptr;
     QPushButton *btnDownload = nullptr;
+    // Not a design control: it sits on the notice, and stays usable while the rest
+    // of the window is not.
+    QPushButton *cmdCancel = nullptr;
 
     QAction *nmu_cmd_connect = nullptr;
     QAction *mnu_cmd_disconnect = nullptr;
@@ -119,4 +125,7 @@ private:
 
     ThrottledDisplay m_pieceLengthDisplay;
     ThrottledDisplay m_progressDisplay;
+    // Runs from the first data of a copy, for its rate.
+    QElapsedTimer m_dataClock;
+    qint64 m_bytesWhenDataStarted = 0;
 };

@@ -13,6 +13,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QShortcut>
 
 namespace {
 
@@ -112,6 +113,17 @@ void Form1::createControls()
     setColourInAllStates(Text1, QPalette::Base, palette().color(QPalette::Active, QPalette::Base));
     Text1->hide();
 
+    // A child of the window itself, so it takes clicks and Esc while the window's
+    // controls take none.
+    cmdCancel = new QPushButton(QStringLiteral("Отмена"), this);
+    cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
+    cmdCancel->resize(cmdCancel->sizeHint());
+    cmdCancel->hide();
+    // Esc works while the button shows, and at once: a button's own shortcut
+    // clicks it only after a short animation, time enough to ask for another piece.
+    auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), cmdCancel);
+    connect(escape, &QShortcut::activated, this, &Form1::cmdCancel_Click);
+
     setTabOrder(Combo1, btnConnect);
     setTabOrder(btnConnect, Combo2);
     setTabOrder(Combo2, Command2);
@@ -175,5 +187,6 @@ void Form1::createMenus()
                       QKeySequence(Qt::Key_F1));
 
     new ShortcutGuard(this, {nmu_cmd_connect->shortcut(), mnu_cmd_disconnect->shortcut(),
-                             mnu_cmd_refresh->shortcut(), mnu_cmd_exit->shortcut(), mnuHelp->shortcut()});
+                             mnu_cmd_refresh->shortcut(), mnu_cmd_exit->shortcut(), mnuHelp->shortcut(),
+                             QKeySequence(Qt::Key_Escape)});
 }

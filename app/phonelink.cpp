@@ -95,6 +95,11 @@ MaybeFailure PhoneLink::startDownload(const QByteArray &rawName, const QString &
     return std::nullopt;
 }
 
+void PhoneLink::cancelDownload()
+{
+    m_dispatcher.cancelDownload();
+}
+
 MaybeFailure PhoneLink::sendCommandLine(const QString &command)
 {
     return m_port.writeCommandLine(command);

@@ -39,6 +39,8 @@ public:
     [[nodiscard]] MaybeFailure refresh();
     // Starts copying the entry with these names from the application folder.
     [[nodiscard]] MaybeFailure startDownload(const QByteArray &rawName, const QString &readableName);
+    // Stops a running copy at once, saving nothing; the user asked for it.
+    void cancelDownload();
     // Writes a command line as typed, neither checked nor trimmed.
     [[nodiscard]] MaybeFailure sendCommandLine(const QString &command);
     // Puts the command that selects the set into the debug window's command line;

@@ -4,6 +4,7 @@
 #include "linkview.h"
 #include "prompts.h"
 #include "serialcontrol.h"
+#include "charset/ansicodepage.h"
 #include "phonefs/download.h"
 #include "phonefs/listing.h"
 #include "phonefs/savedownload.h"
@@ -63,9 +64,30 @@ void ReceiveDispatcher::MSC_OnComm()
         m_view.setLamp(true);
 }
 
+void ReceiveDispatcher::cancelDownload()
+{
+    const Download &download = m_link.download;
+    if (download.state != Download::State::Reading)
+        return;
+    // The last request written is the one still unanswered.
+    const QString request = ChunkCommand(PhonePath(m_link, download.rawName), download.chunkIndex - 1);
+    m_drain.start(m_link.echoBuffer.isEmpty() ? AnsiCodePage::fromText(request) : QByteArray());
+    forgetReply();
+    endDownload();
+}
+
 void ReceiveDispatcher::handlePiece(const QByteArray &piece)
 {
-    const QByteArray fresh = withoutOwedFraming(piece);
+    QByteArray fresh = withoutOwedFraming(piece);
+    if (m_drain.isActive()) {
+        std::optional<QByteArray> rest = m_drain.take(fresh);
+        if (!rest)
+            return;
+        m_owedFraming = m_drain.owedFraming();
+        fresh = std::move(*rest);
+        if (fresh.isEmpty())
+            return;
+    }
     if (m_link.echoBuffer.isEmpty()) {
         // A reply to a read request holds 131070 hex digits; room for it from the
         // start spares copying it again at every doubling as it grows.
@@ -82,6 +104,8 @@ void ReceiveDispatcher::handlePiece(const QByteArray &piece)
     const qsizetype resultEnd = qMax(endOf(error, Error), endOf(ok, Ok));
     if (resultEnd >= 0)
         oweFramingAfter(gathered.sliced(resultEnd));
+    else if (m_link.download.state == Download::State::Reading)
+        m_view.showDownloadProgress(m_link.download.fileData.size() + m_pieceProgress.bytesIn(gathered));
 
     if (error >= 0) {
         m_prompts.message(QStringLiteral("Ошибочная комманда"), Prompts::Icon::None);
@@ -104,6 +128,7 @@ void ReceiveDispatcher::handlePiece(const QByteArray &piece)
         if (m_link.echoBuffer.startsWith(FileReadEcho))
             handleFileReadReply();
         m_link.echoBuffer.clear();
+        m_pieceProgress.reset();
     }
 }
 
@@ -171,6 +196,7 @@ void ReceiveDispatcher::forgetReply()
 {
     m_link.replyBuffer.clear();
     m_link.echoBuffer.clear();
+    m_pieceProgress.reset();
 }
 
 void ReceiveDispatcher::handleDeviceLost()

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "replydrain.h"
+#include "phonefs/download.h"
+
 #include <QByteArray>
 
 struct Module1;
@@ -16,6 +19,9 @@ public:
     ReceiveDispatcher(Module1 &link, SerialControl &port, LinkView &view, Prompts &prompts);
 
     void MSC_OnComm();
+    // Stops a running copy at once: nothing more is asked for or saved, and what
+    // the phone still sends for it is dropped.
+    void cancelDownload();
 
 private:
     void handlePiece(const QByteArray &piece);
@@ -33,4 +39,6 @@ private:
     // The CR and/or LF still owed by the last result code; a serial read may end
     // right after "OK", and that framing belongs to the finished reply.
     QByteArray m_owedFraming;
+    PieceProgress m_pieceProgress;
+    ReplyDrain m_drain;
 };

@@ -7,6 +7,8 @@
 #include "routes.h"
 #include "textsearch.h"
 
+#include <cctype>
+
 namespace {
 
 constexpr QByteArrayView Marker = "\r\n*ERIF";
@@ -102,6 +104,33 @@ ChunkReply ParseChunkReply(QByteArrayView reply)
                                 .trimmed()
                                 .toLongLong(&isNumber);
     return ChunkReply{DecodeHex(data), isNumber && count != PieceLength};
+}
+
+qint64 PieceProgress::bytesIn(QByteArrayView reply)
+{
+    if (!m_inData) {
+        const qsizetype marker = FindProtocolText(reply, Marker, qMax<qsizetype>(0, m_scanned - (Marker.size() - 1)));
+        m_scanned = reply.size();
+        if (marker < 0)
+            return 0;
+        m_inData = true;
+        m_scanned = marker + Marker.size();
+    }
+    // The data ends at the first ":"; a further marker's "*ERIF" holds hex letters
+    // that are not data.
+    constexpr int MarkerLetters = 4;
+    for (; m_scanned < reply.size() && !m_dataEnded; ++m_scanned) {
+        const char c = reply[m_scanned];
+        if (m_markerLettersLeft > 0)
+            --m_markerLettersLeft;
+        else if (c == '*')
+            m_markerLettersLeft = MarkerLetters;
+        else if (c == ':')
+            m_dataEnded = true;
+        else if (std::isxdigit(static_cast<unsigned char>(c)))
+            ++m_digits;
+    }
+    return m_digits / 2;
 }
 
 ChunkOutcome ParseChunk(Download &download)

@@ -55,6 +55,24 @@ struct ChunkReply
 // whose second one starts with the returned byte count.
 ChunkReply ParseChunkReply(QByteArrayView reply);
 
+// Counts the data bytes of a read reply while its hex digits arrive, for the
+// notice: a full piece takes seconds on a slow line. Each call looks only at what
+// was added to the reply since the last one.
+class PieceProgress
+{
+public:
+    // The data bytes in the reply gathered so far.
+    qint64 bytesIn(QByteArrayView reply);
+    void reset() { *this = PieceProgress(); }
+
+private:
+    qsizetype m_scanned = 0;
+    bool m_inData = false;
+    bool m_dataEnded = false;
+    int m_markerLettersLeft = 0;
+    qint64 m_digits = 0;
+};
+
 enum class ChunkOutcome { NeedMore, FileComplete, BadData };
 
 // Parses download.chunkReply, appends its bytes to download.fileData and empties it.

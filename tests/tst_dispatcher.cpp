@@ -193,6 +193,66 @@ private slots:
         QCOMPARE(phone.prompts.proposedNames, QStringList{"game.jar"});
     }
 
+    void progressCountsTheDigitsAsTheyArrive()
+    {
+        FakePhone phone;
+        phone.receive(Listing);
+        QCOMPARE(phone.startDownload(0), std::nullopt);
+        // Marked lines: the markers' letters are no data.
+        const QByteArray echo = phone.port.written.last().toLatin1();
+        const QByteArray reply = ReadReply(echo, QByteArray(PieceLength, 'z'), PieceLength, 4096);
+        phone.receiveInPieces(reply, {echo.size() + 3, echo.size() + 7 + 1001, reply.indexOf(':')});
+        const QByteArray next = ReadReply(phone.port.written.last().toLatin1(), "abc", 3);
+        phone.receive(next.first(next.indexOf(':') - 1));
+        QCOMPARE(phone.view.progress, (QList<qint64>{0, 500, PieceLength, PieceLength, PieceLength + 2}));
+    }
+
+    void cancelDropsWhatTheCancelledReadStillSends_data()
+    {
+        QTest::addColumn<QByteArray>("answer"); // to the cancelled request, after its echo
+        QTest::addColumn<int>("heardBefore");   // bytes of the reply heard before the cancel; < 0 from its end
+        QTest::addColumn<bool>("thenDownload"); // else refresh
+        const QByteArray data = "\r\n*ERIF" + QByteArray("last piece").toHex() + ":0,10\r\n\r\nOK\r\n";
+        QTest::newRow("silent, then all of it") << data << 0 << false;
+        QTest::newRow("cut in the echo") << data << 9 << true;
+        QTest::newRow("cut in the data") << data << 50 << false;
+        QTest::newRow("cut in OK") << data << -3 << true;
+        QTest::newRow("refused") << QByteArray("\r\nERROR\r\n") << 0 << false;
+        QTest::newRow("the phone dropped the request") << QByteArray() << 0 << true;
+    }
+
+    void cancelDropsWhatTheCancelledReadStillSends()
+    {
+        QFETCH(QByteArray, answer);
+        QFETCH(int, heardBefore);
+        QFETCH(bool, thenDownload);
+        for (qsizetype cut = 0; cut < 80; ++cut) {
+            FakePhone phone;
+            phone.receive(Listing);
+            QCOMPARE(phone.startDownload(0), std::nullopt);
+            const QByteArray reply = answer.isEmpty() ? QByteArray() : phone.port.written.last().toLatin1() + answer;
+            const qsizetype heard = heardBefore < 0 ? reply.size() + heardBefore : qMin<qsizetype>(heardBefore, reply.size());
+            phone.receive(reply.first(heard));
+            phone.link.cancelDownload();
+            QVERIFY(!phone.view.downloadRunning);
+            QCOMPARE(phone.state().download.state, Download::State::Idle);
+
+            // Asked again at once, while the rest may still come.
+            QCOMPARE(thenDownload ? phone.startDownload(1) : phone.link.refresh(), std::nullopt);
+            const QByteArray next = thenDownload ? ReadReply(phone.port.written.last().toLatin1(), "fresh", 5)
+                                                 : Listing;
+            phone.receiveInPieces(reply.mid(heard) + next, {cut});
+
+            // The fresh copy is offered, and its Save dialog cancelled; the cancelled one never is.
+            QCOMPARE(phone.prompts.messageTexts(),
+                     thenDownload ? QStringList{QStringLiteral("You Canceled Saving")} : QStringList());
+            QCOMPARE(phone.prompts.offeredBytes, thenDownload ? QByteArrayList{"fresh"} : QByteArrayList());
+            QCOMPARE(phone.view.readableNames, Listed);
+            QCOMPARE(phone.port.written.size(), 2);
+            QVERIFY(!phone.view.downloadRunning);
+        }
+    }
+
     void lampFollowsTheOpenPort()
     {
         FakePhone phone;

@@ -7,6 +7,7 @@
 #include "support/scriptedprompts.h"
 #include "windows/qtprompts.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -221,6 +222,46 @@ private slots:
         QCOMPARE(session.prompts.beeps, 1);
         QCOMPARE(session.prompts.proposedNames, QStringList(3, QStringLiteral("a_b.jar")));
         QCOMPARE(readFile(session.savePath("kept.jar")), content);
+    }
+
+    void escCancelsAtOnceAndTheLinkRecovers()
+    {
+        Session session;
+        const QByteArray content = randomBytes(200000, 6);
+        const QString log = session.saveFolder.filePath("received.log");
+        // About 1.3 seconds a full piece.
+        QVERIFY(session.start({{"slow.jar", content}}, {"--rate", "100000", "--log", log}));
+        QTRY_COMPARE(session.list->count(), 2);
+        const auto *notice = session.window->findChild<QPlainTextEdit *>("Text1");
+        auto requests = [&] { return readFile(log).count("AT*ERIF"); };
+
+        session.list->setCurrentRow(rows(session.list).indexOf("slow.jar"));
+        session.window->List2_DblClick();
+        // The count grows while the first piece arrives, and the rate follows.
+        QTRY_VERIFY(!notice->toPlainText().endsWith(QStringLiteral("\n0 байт")));
+        QCOMPARE(requests(), 1);
+        QTRY_VERIFY(notice->toPlainText().endsWith(QStringLiteral(" КБ/с")));
+
+        // Esc in the middle of the second piece.
+        QTRY_COMPARE_WITH_TIMEOUT(requests(), 2, 10000);
+        QTest::qWait(300);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        QVERIFY(!session.copying());
+        QVERIFY(session.window->centralWidget()->isEnabled());
+
+        // Refreshed while the phone still sends the rest: the listing is right,
+        // nothing was saved or asked, and no third piece was requested.
+        session.window->btnRefresh_Click();
+        QTRY_COMPARE(session.list->count(), 2);
+        QTest::qWait(200);
+        QCOMPARE(rows(session.list), QStringList({".", "slow.jar"}));
+        QCOMPARE(session.prompts.messageTexts(), QStringList());
+        QVERIFY(session.prompts.proposedNames.isEmpty());
+        QCOMPARE(requests(), 2);
+
+        session.prompts.savePaths.enqueue(session.savePath("slow.jar"));
+        QVERIFY(session.download(QStringLiteral("slow.jar")));
+        QCOMPARE(readFile(session.savePath("slow.jar")), content);
     }
 
     void pulledCableMidDownloadLeavesThePortClosed()

@@ -1,5 +1,6 @@
 // The main window as it starts: lists, menus and the resize rule.
 #include "app/Form1.h"
+#include "app/noticetext.h"
 #include "app/resizerule.h"
 #include "support/scriptedprompts.h"
 #include "windows/Form2.h"
@@ -114,6 +115,28 @@ private slots:
         QApplication::setActiveWindow(&window);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_R, Qt::ControlModifier);
         QCOMPARE(prompts.messageTexts(), QStringList{QStringLiteral("13 Port is not open")});
+    }
+
+    void noticeCountsBytesThenShowsTheRate_data()
+    {
+        QTest::addColumn<qint64>("bytes");
+        QTest::addColumn<qint64>("milliseconds");
+        QTest::addColumn<qint64>("bytesBefore");
+        QTest::addColumn<QString>("progress");
+        QTest::newRow("nothing yet") << 0LL << 0LL << 0LL << QStringLiteral("0 байт");
+        QTest::newRow("under a second") << 196605LL << 999LL << 0LL << QStringLiteral("196 605 байт");
+        QTest::newRow("a slow line") << 196605LL << 34000LL << 0LL << QStringLiteral("196 605 байт, 5,6 КБ/с");
+        QTest::newRow("a fast line") << 2000000LL << 1000LL << 0LL << QStringLiteral("2 000 000 байт, 1 953,1 КБ/с");
+        QTest::newRow("bytes before the clock") << 11024LL << 1000LL << 10000LL << QStringLiteral("11 024 байт, 1,0 КБ/с");
+    }
+
+    void noticeCountsBytesThenShowsTheRate()
+    {
+        QFETCH(qint64, bytes);
+        QFETCH(qint64, milliseconds);
+        QFETCH(qint64, bytesBefore);
+        QFETCH(QString, progress);
+        QCOMPARE(CopyingNoticeText(bytes, milliseconds, bytesBefore), QStringLiteral("ИДЕТ КОПИРОВАНИЕ\n") + progress);
     }
 
     void resizeRuleStepsStandAlone()
