@@ -30,6 +30,7 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <cstdint>
 #include <random>
 
@@ -97,6 +98,8 @@ Header readHeader(const uint8_t *data)
 
 void checkViewConsistent(const FakeView &view)
 {
+    // Counted as the digits arrive, the progress never has to take a byte back.
+    FUZZ_CHECK(std::is_sorted(view.progress.begin(), view.progress.end()));
     FUZZ_CHECK(view.rawNames.size() == view.readableNames.size());
     for (qsizetype i = 0; i < view.rawNames.size(); ++i) {
         const QByteArray &raw = view.rawNames.at(i);
@@ -115,7 +118,8 @@ void checkSameOutcome(const Session &a, const Session &b)
     checkViewConsistent(a.view);
     checkViewConsistent(b.view);
     FUZZ_CHECK(a.view.rawNames == b.view.rawNames && a.view.readableNames == b.view.readableNames);
-    FUZZ_CHECK(a.view.downloadRunning == b.view.downloadRunning && a.view.progress == b.view.progress);
+    // How often the progress shows depends on the cutting.
+    FUZZ_CHECK(a.view.downloadRunning == b.view.downloadRunning);
     FUZZ_CHECK(a.view.traffic == b.view.traffic && a.view.lamp == b.view.lamp);
     FUZZ_CHECK(a.port.written == b.port.written);
     FUZZ_CHECK(a.prompts.messageTexts() == b.prompts.messageTexts());
@@ -283,10 +287,10 @@ void fuzzDescribedPhone(const Header &header, QByteArrayView body)
     FUZZ_CHECK(requests.size() == reads);
     FUZZ_CHECK(requests.first().startsWith(QLatin1String("AT*ERIF=\"")));
     FUZZ_CHECK(cut.prompts.offeredBytes == QByteArrayList{phone.file});
-    QList<qint64> progress;
+    // Every finished piece is shown exactly, and nothing counts beyond the file.
     for (int k = 1; k < reads; ++k)
-        progress.append(k * PieceLength);
-    FUZZ_CHECK(cut.view.progress == progress);
+        FUZZ_CHECK(cut.view.progress.contains(k * PieceLength));
+    FUZZ_CHECK(cut.view.progress.isEmpty() || cut.view.progress.last() <= phone.file.size());
     FUZZ_CHECK(cut.state().download.state == Download::State::Idle);
     FUZZ_CHECK(cut.state().download.fileData.isEmpty());
 }
