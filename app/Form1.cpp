@@ -1,6 +1,7 @@
 #include "Form1.h"
 
 #include "noticetext.h"
+#include "portcombo.h"
 #include "prompts.h"
 #include "resizerule.h"
 #include "twips.h"
@@ -125,6 +126,7 @@ void Form1::Form_Load()
     for (int n = 1; n <= 20; ++n)
         ports.append(QString::number(n));
     fillKeepingText(Combo1, ports);
+    Combo1->refreshDevices();
     fillKeepingText(Combo2, {QStringLiteral("256000"), QStringLiteral("128000"), QStringLiteral("115200"),
                              QStringLiteral("57600"), QStringLiteral("56000"), QStringLiteral("38400"),
                              QStringLiteral("19200"), QStringLiteral("14400"), QStringLiteral("9600")});

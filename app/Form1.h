@@ -10,6 +10,7 @@
 #include <QPointer>
 
 class Prompts;
+class PortCombo;
 class debugForm;
 class Form2;
 class QAction;
@@ -92,7 +93,7 @@ private:
     QList<QAction *> m_availableActions;
 
     // The window's controls keep their design names.
-    QComboBox *Combo1 = nullptr;
+    PortCombo *Combo1 = nullptr;
     QPushButton *btnConnect = nullptr;
     QLabel *Label1 = nullptr;
     QLabel *Label2 = nullptr;

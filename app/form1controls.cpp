@@ -1,6 +1,7 @@
 // Builds the main window's controls and menus at their design places.
 #include "Form1.h"
 
+#include "portcombo.h"
 #include "shortcutguard.h"
 #include "twips.h"
 
@@ -38,9 +39,10 @@ QLabel *label(QWidget *client, const char *name, const QRect &twips, const QStri
     return label;
 }
 
-QComboBox *editableCombo(QWidget *client, const char *name, const QRect &twips, const QString &text)
+template<typename Combo>
+Combo *editableCombo(QWidget *client, const char *name, const QRect &twips, const QString &text)
 {
-    auto *combo = Twips::place<QComboBox>(client, name, twips);
+    auto *combo = Twips::place<Combo>(client, name, twips);
     combo->setEditable(true);
     combo->setInsertPolicy(QComboBox::NoInsert);
     // A centred line is placed by the text's bounding box, which some fonts report
@@ -59,12 +61,12 @@ void Form1::createControls()
     client->setObjectName(QStringLiteral("client"));
     setCentralWidget(client);
 
-    Combo1 = editableCombo(client, "Combo1", {2040, 480, 975, 315}, QStringLiteral("5"));
+    Combo1 = editableCombo<PortCombo>(client, "Combo1", {2040, 480, 975, 315}, QStringLiteral("5"));
     btnConnect = pictureButton(client, "btnConnect", {120, 0, 375, 375},
                                QStringLiteral(":/icons/connect.svg"), QStringLiteral("Соединится"));
     Label1 = label(client, "Label1", {120, 480, 1575, 255}, QStringLiteral("Номер СОМ-порта:"));
     Label2 = label(client, "Label2", {120, 840, 1815, 255}, QStringLiteral("Скорость соединения:"));
-    Combo2 = editableCombo(client, "Combo2", {2040, 840, 975, 315}, QStringLiteral("115200"));
+    Combo2 = editableCombo<QComboBox>(client, "Combo2", {2040, 840, 975, 315}, QStringLiteral("115200"));
 
     ComStatus = Twips::place<QLabel>(client, "ComStatus", {3480, 4200, 135, 135});
     ComStatus->setAutoFillBackground(true);

@@ -118,6 +118,15 @@ MaybeFailure MSC::setCommPort(qint16 port)
     if (port < 1)
         return Failure{FailureCode::InvalidPortNumber, QStringLiteral("Invalid port number")};
     m_commPort = port;
+    m_commDevice.clear();
+    return std::nullopt;
+}
+
+MaybeFailure MSC::setCommDevice(const QString &path)
+{
+    if (m_port.isOpen())
+        return Failure{FailureCode::DeviceBusy, QStringLiteral("Port already open")};
+    m_commDevice = path;
     return std::nullopt;
 }
 
@@ -146,14 +155,15 @@ MaybeFailure MSC::setPortOpen(bool open)
     if (m_port.isOpen())
         return Failure{FailureCode::DeviceBusy, QStringLiteral("Port already open")};
 
-    m_device = deviceForPort(m_commPort);
+    const bool numbered = m_commDevice.isEmpty();
+    m_device = numbered ? deviceForPort(m_commPort) : m_commDevice;
     m_port.setPortName(m_device);
     m_opening = true;
     const bool opened = m_port.open(QIODevice::ReadWrite);
     m_opening = false;
     if (!opened) {
         const Failure failure = DescribeOpenFailure(
-            GatherOpenFailureFacts(m_port.error(), m_commPort, m_device, m_port.errorString()));
+            GatherOpenFailureFacts(m_port.error(), numbered ? m_commPort : 0, m_device, m_port.errorString()));
         m_port.clearError();
         return failure;
     }

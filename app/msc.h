@@ -29,6 +29,7 @@ public:
 
     [[nodiscard]] MaybeFailure setCommPort(qint16 port) override;
     qint16 commPort() const { return m_commPort; }
+    [[nodiscard]] MaybeFailure setCommDevice(const QString &path) override;
 
     // The speed is passed on as it is; the device decides at opening whether it
     // accepts it.
@@ -61,6 +62,8 @@ private:
 
     QSerialPort m_port;
     qint16 m_commPort = 1;
+    // Set instead of the port number when the user named the device itself.
+    QString m_commDevice;
     QString m_settings = QStringLiteral("9600,n,8,1");
     qint16 m_rThreshold = 0;
     int m_handshaking = NoHandshaking;

@@ -1,6 +1,6 @@
 #include "openfailure.h"
 
-#include <QSerialPortInfo>
+#include "serialdevices.h"
 
 #include <cerrno>
 
@@ -13,15 +13,7 @@
 OpenFailureFacts GatherOpenFailureFacts(QSerialPort::SerialPortError error, int port,
                                         const QString &device, const QString &reason)
 {
-    OpenFailureFacts facts{error, port, device, reason, false, {}, {}};
-    const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
-    for (const QSerialPortInfo &info : ports) {
-#ifdef Q_OS_WIN
-        facts.serialDevices.append(info.portName());
-#else
-        facts.serialDevices.append(info.systemLocation());
-#endif
-    }
+    OpenFailureFacts facts{error, port, device, reason, false, {}, SerialDeviceNames()};
 #ifndef Q_OS_WIN
     const QByteArray path = device.toLocal8Bit();
     facts.accessDenied = ::access(path.constData(), R_OK | W_OK) != 0 && errno == EACCES;
@@ -69,7 +61,7 @@ Failure DescribeOpenFailure(const OpenFailureFacts &facts)
             facts.serialDevices.isEmpty()
                 ? QStringLiteral("This computer has no COM port now: plug in the phone's cable, and if "
                                  "still none appears, install the phone's driver.")
-                : QStringLiteral("COM ports here: %1.").arg(someOf(facts.serialDevices));
+                : QStringLiteral("COM ports here, also in the port list: %1.").arg(someOf(facts.serialDevices));
         return {FailureCode::DeviceNotFound,
                 QStringLiteral("%1 Enter the COM number that Device Manager shows for the phone under "
                                "\"Ports (COM & LPT)\". %2")
@@ -93,11 +85,19 @@ Failure DescribeOpenFailure(const OpenFailureFacts &facts)
 {
     const QString head = headOf(facts);
     if (facts.error == QSerialPort::DeviceNotFoundError) {
-        const QString found = facts.serialDevices.isEmpty()
-                                  ? QStringLiteral("No serial devices are connected.")
-                                  : QStringLiteral("Serial devices here: %1.").arg(someOf(facts.serialDevices));
+        // A numbered port may also be pointed at the device from outside.
+        const QString setting =
+            facts.port > 0 ? QStringLiteral(", or set MORVEX_COM%1 to ").arg(facts.port) : QString();
+        if (facts.serialDevices.isEmpty()) {
+            return {FailureCode::DeviceNotFound,
+                    QStringLiteral("%1 No serial devices are connected: plug in the phone's cable%2.")
+                        .arg(head, setting.isEmpty() ? setting : setting + QStringLiteral("its device"))};
+        }
         return {FailureCode::DeviceNotFound,
-                QStringLiteral("%1 Set MORVEX_COM%2 to the phone's device. %3").arg(head).arg(facts.port).arg(found)};
+                QStringLiteral("%1 Pick the phone's device in the port list or type its path%2. "
+                               "Serial devices here: %3.")
+                    .arg(head, setting.isEmpty() ? setting : setting + QStringLiteral("it"),
+                         someOf(facts.serialDevices))};
     }
     if (facts.accessDenied) {
         const QString group = facts.owningGroup.isEmpty() ? QStringLiteral("dialout") : facts.owningGroup;

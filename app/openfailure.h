@@ -9,7 +9,7 @@
 struct OpenFailureFacts
 {
     QSerialPort::SerialPortError error = QSerialPort::UnknownError;
-    int port = 0;
+    int port = 0;                 // the COM port number, 0 when a device path was given
     QString device;
     QString reason;               // the system's words
     bool accessDenied = false;    // the user may not read and write the device node

@@ -40,10 +40,15 @@ PhoneLink::~PhoneLink() = default;
 
 MaybeFailure PhoneLink::connectPort(const QString &portText, const QString &speedText)
 {
-    qint16 port = 0;
-    MaybeFailure failure = PortNumberFromText(portText, port);
-    if (!failure)
-        failure = m_port.setCommPort(port);
+    MaybeFailure failure;
+    if (IsDevicePath(portText)) {
+        failure = m_port.setCommDevice(portText.trimmed());
+    } else {
+        qint16 port = 0;
+        failure = PortNumberFromText(portText, port);
+        if (!failure)
+            failure = m_port.setCommPort(port);
+    }
     if (!failure)
         failure = m_port.setSettings(speedText + LineFormat);
     if (!failure)

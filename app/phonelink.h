@@ -28,8 +28,9 @@ public:
     PhoneLink(const PhoneLink &) = delete;
     PhoneLink &operator=(const PhoneLink &) = delete;
 
-    // Opens COM port portText at speedText and asks for the listing. A failing step
-    // ends it; what the steps before did stays done.
+    // Opens the port at speedText and asks for the listing. portText is a COM port
+    // number, a COM<n> name or a device path. A failing step ends it; a port it
+    // opened is closed again.
     [[nodiscard]] MaybeFailure connectPort(const QString &portText, const QString &speedText);
     // Closes the port, or says there is none open; either way the lamp turns red.
     void disconnectPort();

@@ -6,7 +6,9 @@
 MaybeFailure PortNumberFromText(const QString &text, qint16 &port)
 {
     static const QRegularExpression WholeNumber(QStringLiteral("^[+-]?[0-9]+$"));
-    const QString trimmed = text.trimmed();
+    static const QRegularExpression PortName(QStringLiteral("^COM(?=[0-9])"),
+                                             QRegularExpression::CaseInsensitiveOption);
+    const QString trimmed = text.trimmed().remove(PortName);
     if (!WholeNumber.match(trimmed).hasMatch())
         return Failure{FailureCode::TypeMismatch, QStringLiteral("Type mismatch")};
 
@@ -16,4 +18,9 @@ MaybeFailure PortNumberFromText(const QString &text, qint16 &port)
         return Failure{FailureCode::Overflow, QStringLiteral("Overflow")};
     port = static_cast<qint16>(value);
     return std::nullopt;
+}
+
+bool IsDevicePath(const QString &text)
+{
+    return text.trimmed().startsWith(QLatin1Char('/'));
 }

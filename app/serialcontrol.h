@@ -24,6 +24,8 @@ public:
     virtual ~SerialControl() = default;
 
     [[nodiscard]] virtual MaybeFailure setCommPort(qint16 port) = 0;
+    // A device named by its path instead of a port number, such as /dev/ttyACM0.
+    [[nodiscard]] virtual MaybeFailure setCommDevice(const QString &path) = 0;
     // "speed,parity,data bits,stop bits", for example "115200,n,8,1".
     [[nodiscard]] virtual MaybeFailure setSettings(const QString &settings) = 0;
     [[nodiscard]] virtual MaybeFailure setPortOpen(bool open) = 0;

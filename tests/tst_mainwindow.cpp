@@ -2,6 +2,7 @@
 #include "app/Form1.h"
 #include "app/noticetext.h"
 #include "app/resizerule.h"
+#include "app/serialdevices.h"
 #include "support/scriptedprompts.h"
 #include "windows/Form2.h"
 #include "windows/debugForm.h"
@@ -51,7 +52,12 @@ private slots:
         QStringList ports;
         for (int n = 1; n <= 20; ++n)
             ports.append(QString::number(n));
-        QCOMPARE(entries(combo1), ports);
+        // After the numbers, the devices present: looked for again when the list opens.
+        QCOMPARE(entries(combo1), ports + SerialDeviceNames());
+        combo1->showPopup();
+        QCOMPARE(entries(combo1), ports + SerialDeviceNames());
+        combo1->hidePopup();
+        QCOMPARE(combo1->currentText(), QStringLiteral("5"));
         QCOMPARE(entries(combo2), QStringList({"256000", "128000", "115200", "57600", "56000", "38400",
                                                "19200", "14400", "9600"}));
 

@@ -32,8 +32,19 @@ private slots:
         OpenFailureFacts facts{QSerialPort::DeviceNotFoundError, 5, "/dev/ttyS4", "No such file or directory",
                                false, {}, {"/dev/ttyACM0", "/dev/ttyUSB0"}};
         QCOMPARE(DescribeOpenFailure(facts).message(),
-                 QStringLiteral("1 /dev/ttyS4: No such file or directory. Set MORVEX_COM5 to the phone's "
-                                "device. Serial devices here: /dev/ttyACM0, /dev/ttyUSB0."));
+                 QStringLiteral("1 /dev/ttyS4: No such file or directory. Pick the phone's device in the port "
+                                "list or type its path, or set MORVEX_COM5 to it. Serial devices here: "
+                                "/dev/ttyACM0, /dev/ttyUSB0."));
+        // A path typed in the port field has no setting of its own.
+        OpenFailureFacts typed = facts;
+        typed.port = 0;
+        typed.device = QStringLiteral("/dev/ttyACM3");
+        QCOMPARE(DescribeOpenFailure(typed).message(),
+                 QStringLiteral("1 /dev/ttyACM3: No such file or directory. Pick the phone's device in the port "
+                                "list or type its path. Serial devices here: /dev/ttyACM0, /dev/ttyUSB0."));
+        typed.serialDevices.clear();
+        QVERIFY(DescribeOpenFailure(typed).description.endsWith(
+            QStringLiteral("directory. No serial devices are connected: plug in the phone's cable.")));
 
         // Five names at most.
         facts.serialDevices.clear();
@@ -44,7 +55,8 @@ private slots:
         facts.serialDevices.removeLast();
         QVERIFY(DescribeOpenFailure(facts).description.endsWith(QStringLiteral(", /dev/ttyS4.")));
         facts.serialDevices.clear();
-        QVERIFY(DescribeOpenFailure(facts).description.endsWith(QStringLiteral(" No serial devices are connected.")));
+        QVERIFY(DescribeOpenFailure(facts).description.endsWith(
+            QStringLiteral(" No serial devices are connected: plug in the phone's cable, or set MORVEX_COM5 to its device.")));
     }
 
     void deniedAccessNamesTheGroupToJoin()

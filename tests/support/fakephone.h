@@ -22,6 +22,7 @@ public:
     QStringList written;
 
     MaybeFailure setCommPort(qint16) override { return std::nullopt; }
+    MaybeFailure setCommDevice(const QString &) override { return std::nullopt; }
     MaybeFailure setSettings(const QString &) override { return std::nullopt; }
     MaybeFailure setPortOpen(bool opened) override
     {
