@@ -10,6 +10,7 @@
 #include "windows/debugForm.h"
 
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QComboBox>
 #include <QFrame>
 #include <QKeyEvent>
@@ -76,7 +77,7 @@ Form1::Form1(Prompts &prompts, QWidget *parent)
     })
     , m_progressDisplay(ProgressInterval, [this](qint64 bytesReceived) {
         const qint64 dataMilliseconds = m_dataClock.isValid() ? m_dataClock.elapsed() : 0;
-        Text1->setPlainText(CopyingNoticeText(bytesReceived, dataMilliseconds, m_bytesWhenDataStarted));
+        Text1->setPlainText(CopyingNoticeText(m_noticeTitle, bytesReceived, dataMilliseconds, m_bytesWhenDataStarted));
     })
 {
     setObjectName(QStringLiteral("Form1"));
@@ -111,6 +112,16 @@ void Form1::setInputEnabled(bool enabled)
     menuBar()->setEnabled(enabled);
     for (QAction *action : std::as_const(m_availableActions))
         action->setEnabled(enabled);
+    m_inputEnabled = enabled;
+    updateCopyAllAvailability();
+}
+
+void Form1::updateCopyAllAvailability()
+{
+    // The controls set the lamp before the menus exist.
+    if (!mnu_cmd_copyall)
+        return;
+    mnu_cmd_copyall->setEnabled(m_inputEnabled && m_phone.isPortOpen() && List2->count() > 0);
 }
 
 debugForm *Form1::debugWindow()
@@ -165,6 +176,7 @@ void Form1::Form_Unload()
 void Form1::btnConnect_Click()
 {
     showIfFailed(m_phone.connectPort(Combo1->currentText(), Combo2->currentText()));
+    updateCopyAllAvailability();
 }
 
 void Form1::nmu_cmd_connect_Click()
@@ -175,6 +187,7 @@ void Form1::nmu_cmd_connect_Click()
 void Form1::Command3_Click()
 {
     m_phone.disconnectPort();
+    updateCopyAllAvailability();
 }
 
 void Form1::mnu_cmd_disconnect_Click()
@@ -200,6 +213,19 @@ void Form1::btnRefresh_Click()
 void Form1::mnu_cmd_refresh_Click()
 {
     btnRefresh_Click();
+}
+
+void Form1::mnu_cmd_copyall_Click()
+{
+    const QString savedLast = m_phone.state().savePath;
+    const QString start = savedLast.isEmpty() ? QString() : QFileInfo(savedLast).absolutePath();
+    const std::optional<QString> folder = m_prompts.existingDirectory(QStringLiteral("Выберите папку"), start);
+    if (!folder)
+        return;
+    QList<CopyAll::Entry> entries;
+    for (int row = 0; row < List2->count(); ++row)
+        entries.append({List1->item(row)->data(Qt::UserRole).toByteArray(), List2->item(row)->text()});
+    showIfFailed(m_phone.copyAll(*folder, entries));
 }
 
 void Form1::List2_DblClick()
@@ -293,6 +319,7 @@ void Form1::clearEntries()
 {
     List1->clear();
     List2->clear();
+    updateCopyAllAvailability();
 }
 
 void Form1::addEntry(const QByteArray &rawName, const QString &readableName)
@@ -300,6 +327,7 @@ void Form1::addEntry(const QByteArray &rawName, const QString &readableName)
     auto *raw = new QListWidgetItem(AnsiCodePage::toText(rawName), List1);
     raw->setData(Qt::UserRole, rawName);
     List2->addItem(readableName);
+    updateCopyAllAvailability();
 }
 
 void Form1::setListingStatus(const QByteArray &line)
@@ -343,6 +371,14 @@ void Form1::showDownloadProgress(qint64 bytesReceived)
     m_progressDisplay.setValue(bytesReceived);
 }
 
+void Form1::showDownloadFile(const QString &title)
+{
+    m_noticeTitle = title;
+    m_dataClock.invalidate();
+    m_bytesWhenDataStarted = 0;
+    m_progressDisplay.showNow(0);
+}
+
 void Form1::showPieceLength(qsizetype length)
 {
     m_pieceLengthDisplay.setValue(length);
@@ -357,6 +393,8 @@ void Form1::setLamp(bool linkUp)
 {
     // Set on every received piece: an unchanged colour is not painted again.
     const QColor colour = linkUp ? LampGreen : LampRed;
-    if (ComStatus->palette().color(QPalette::Window) != colour)
+    if (ComStatus->palette().color(QPalette::Window) != colour) {
         setColourInAllStates(ComStatus, QPalette::Window, colour);
+        updateCopyAllAvailability();
+    }
 }

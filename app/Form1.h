@@ -51,6 +51,8 @@ public:
     void mnu_cmd_exit_Click();
     void btnRefresh_Click();
     void mnu_cmd_refresh_Click();
+    // Copies every listed application into a folder the user picks.
+    void mnu_cmd_copyall_Click();
     void List2_DblClick();
     void btnDownload_Click();
     void List2_KeyDown(int keyCode);
@@ -69,6 +71,8 @@ protected:
 private:
     void createControls();
     void createMenus();
+    // Copying all needs an open port, something listed, and a window taking input.
+    void updateCopyAllAvailability();
     // Shows the failure, if there is one, as its code and description; true when shown.
     bool showIfFailed(const MaybeFailure &failure);
     // The same colour whether the window takes input or not.
@@ -81,6 +85,7 @@ private:
     void setCommandLine(const QString &command) override;
     void setDownloadRunning(bool running) override;
     void showDownloadProgress(qint64 bytesReceived) override;
+    void showDownloadFile(const QString &title) override;
     void showPieceLength(qsizetype length) override;
     void appendTraffic(const QByteArray &piece) override;
     void setLamp(bool linkUp) override;
@@ -91,6 +96,7 @@ private:
     QPointer<Form2> m_aboutForm;
     // Menu entries the user can choose, taken away while input is refused.
     QList<QAction *> m_availableActions;
+    bool m_inputEnabled = true;
 
     // The window's controls keep their design names.
     PortCombo *Combo1 = nullptr;
@@ -115,6 +121,7 @@ private:
     QAction *nmu_cmd_connect = nullptr;
     QAction *mnu_cmd_disconnect = nullptr;
     QAction *mnu_cmd_refresh = nullptr;
+    QAction *mnu_cmd_copyall = nullptr;
     QAction *mnu_cmd_exit = nullptr;
     QAction *mnu_CS_Get = nullptr;
     QAction *mnu_CS_SetGSM = nullptr;
@@ -129,4 +136,6 @@ private:
     // Runs from the first data of a copy, for its rate.
     QElapsedTimer m_dataClock;
     qint64 m_bytesWhenDataStarted = 0;
+    // The file being copied in a run of copies, shown on the notice.
+    QString m_noticeTitle;
 };

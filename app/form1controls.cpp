@@ -162,6 +162,11 @@ void Form1::createMenus()
                                  &Form1::mnu_cmd_disconnect_Click, QKeySequence(Qt::CTRL | Qt::Key_D));
     mnu_cmd_refresh = addItem(mnuCommands, "mnu_cmd_refresh", QStringLiteral("Обновить каталог"),
                               &Form1::mnu_cmd_refresh_Click, QKeySequence(Qt::CTRL | Qt::Key_R));
+    mnu_cmd_copyall = addItem(mnuCommands, "mnu_cmd_copyall", QStringLiteral("Скопировать все…"),
+                              &Form1::mnu_cmd_copyall_Click, QKeySequence(Qt::CTRL | Qt::Key_S));
+    // Its own availability: it needs an open port and a list.
+    m_availableActions.removeOne(mnu_cmd_copyall);
+    mnu_cmd_copyall->setEnabled(false);
     mnu_cmd_exit = addItem(mnuCommands, "mnu_cmd_exit", QStringLiteral("Выйти из программы"),
                            &Form1::mnu_cmd_exit_Click, QKeySequence(Qt::CTRL | Qt::Key_X));
 
@@ -189,6 +194,7 @@ void Form1::createMenus()
                       QKeySequence(Qt::Key_F1));
 
     new ShortcutGuard(this, {nmu_cmd_connect->shortcut(), mnu_cmd_disconnect->shortcut(),
-                             mnu_cmd_refresh->shortcut(), mnu_cmd_exit->shortcut(), mnuHelp->shortcut(),
+                             mnu_cmd_refresh->shortcut(), mnu_cmd_copyall->shortcut(),
+                             mnu_cmd_exit->shortcut(), mnuHelp->shortcut(),
                              QKeySequence(Qt::Key_Escape)});
 }

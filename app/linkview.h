@@ -22,6 +22,9 @@ public:
     // notice with the bytes received so far.
     virtual void setDownloadRunning(bool running) = 0;
     virtual void showDownloadProgress(qint64 bytesReceived) = 0;
+    // The file being copied when several are ("2 из 5: Игра.jar"), empty for one;
+    // its count starts from nothing.
+    virtual void showDownloadFile(const QString &title) = 0;
 
     // The main window's status field: the length of the last piece.
     virtual void showPieceLength(qsizetype length) = 0;

@@ -20,12 +20,14 @@ QString kilobytes(double bytes)
 
 } // namespace
 
-QString CopyingNoticeText(qint64 bytesReceived, qint64 dataMilliseconds, qint64 bytesBefore)
+QString CopyingNoticeText(const QString &fileTitle, qint64 bytesReceived, qint64 dataMilliseconds,
+                          qint64 bytesBefore)
 {
     QString progress = QStringLiteral("%1 байт").arg(withBlankThousands(QString::number(bytesReceived)));
     if (dataMilliseconds >= RateAfterMilliseconds) {
         const double perSecond = double(bytesReceived - bytesBefore) * 1000 / double(dataMilliseconds);
         progress += QStringLiteral(", %1 КБ/с").arg(kilobytes(perSecond));
     }
-    return QStringLiteral("ИДЕТ КОПИРОВАНИЕ\n") + progress;
+    const QString heading = QStringLiteral("ИДЕТ КОПИРОВАНИЕ\n");
+    return fileTitle.isEmpty() ? heading + progress : heading + fileTitle + QLatin1Char('\n') + progress;
 }

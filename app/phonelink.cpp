@@ -105,6 +105,14 @@ void PhoneLink::cancelDownload()
     m_dispatcher.cancelDownload();
 }
 
+MaybeFailure PhoneLink::copyAll(const QString &folder, const QList<CopyAll::Entry> &entries)
+{
+    if (!m_port.isPortOpen())
+        return Failure{FailureCode::PortNotOpen, QStringLiteral("Port is not open")};
+    m_dispatcher.startCopyAll(folder, entries);
+    return std::nullopt;
+}
+
 MaybeFailure PhoneLink::sendCommandLine(const QString &command)
 {
     return m_port.writeCommandLine(command);

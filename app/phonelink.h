@@ -42,6 +42,8 @@ public:
     [[nodiscard]] MaybeFailure startDownload(const QByteArray &rawName, const QString &readableName);
     // Stops a running copy at once, saving nothing; the user asked for it.
     void cancelDownload();
+    // Copies every entry into the folder, one after the other, in their order.
+    [[nodiscard]] MaybeFailure copyAll(const QString &folder, const QList<CopyAll::Entry> &entries);
     // Writes a command line as typed, neither checked nor trimmed.
     [[nodiscard]] MaybeFailure sendCommandLine(const QString &command);
     // Puts the command that selects the set into the debug window's command line;

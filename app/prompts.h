@@ -21,6 +21,9 @@ public:
     virtual std::optional<QString> saveFileName(const QString &title, const QString &filter,
                                                 const QString &proposedName)
         = 0;
+    // A modal folder dialog starting in startFolder; the chosen folder, or nullopt
+    // when the user cancelled.
+    virtual std::optional<QString> existingDirectory(const QString &title, const QString &startFolder) = 0;
     virtual void beep() = 0;
 };
 

@@ -73,7 +73,16 @@ void ReceiveDispatcher::cancelDownload()
     const QString request = ChunkCommand(PhonePath(m_link, download.rawName), download.chunkIndex - 1);
     m_drain.start(m_link.echoBuffer.isEmpty() ? AnsiCodePage::fromText(request) : QByteArray());
     forgetReply();
-    endDownload();
+    if (m_run)
+        finishRun(true);
+    else
+        endDownload();
+}
+
+void ReceiveDispatcher::startCopyAll(const QString &folder, const QList<CopyAll::Entry> &entries)
+{
+    m_run.emplace(folder, entries);
+    continueRun();
 }
 
 void ReceiveDispatcher::handlePiece(const QByteArray &piece)
@@ -107,6 +116,11 @@ void ReceiveDispatcher::handlePiece(const QByteArray &piece)
     else if (m_link.download.state == Download::State::Reading)
         m_view.showDownloadProgress(m_link.download.fileData.size() + m_pieceProgress.bytesIn(gathered));
 
+    if (error >= 0 && m_run && m_link.download.state == Download::State::Reading) {
+        forgetReply();
+        skipInRun(QStringLiteral("Ошибочная комманда"));
+        return;
+    }
     if (error >= 0) {
         m_prompts.message(QStringLiteral("Ошибочная комманда"), Prompts::Icon::None);
         if (ok < 0) {
@@ -156,6 +170,12 @@ void ReceiveDispatcher::handleFileReadReply()
     download.chunkReply += m_link.echoBuffer;
     switch (ParseChunk(download)) {
     case ChunkOutcome::FileComplete:
+        if (m_run) {
+            m_run->saveCurrent(download.fileData);
+            download.end();
+            continueRun();
+            break;
+        }
         download.startSaving();
         SaveDownload(m_prompts, download.fileData, download.readableName, m_link.savePath);
         endDownload();
@@ -175,11 +195,19 @@ void ReceiveDispatcher::handleFileReadReply()
             // follows, ends the copy and says what happened.
             if (!m_port.isPortOpen() && failure->code != FailureCode::PortNotOpen)
                 break;
+            if (m_run) {
+                skipInRun(failure->message());
+                break;
+            }
             m_prompts.message(failure->message(), Prompts::Icon::None);
             endDownload();
         }
         break;
     case ChunkOutcome::BadData:
+        if (m_run) {
+            skipInRun(QStringLiteral("Ошибка в данных"));
+            break;
+        }
         m_prompts.message(QStringLiteral("Ошибка в данных: файл не сохранён"), Prompts::Icon::None);
         endDownload();
         break;
@@ -201,13 +229,52 @@ void ReceiveDispatcher::forgetReply()
 
 void ReceiveDispatcher::handleDeviceLost()
 {
-    const bool copying = m_link.download.state != Download::State::Idle;
+    const bool copying = m_link.download.state != Download::State::Idle || m_run;
     m_view.setLamp(false);
     forgetReply();
     m_owedFraming.clear();
+    // The run ends with the device; the files saved so far stay.
+    m_run.reset();
     endDownload();
     QString text = m_port.eventFailure().message();
     if (copying)
         text += QStringLiteral("\nКопирование прервано, файл не сохранён.");
     m_prompts.message(text, Prompts::Icon::None);
+}
+
+void ReceiveDispatcher::skipInRun(const QString &reason)
+{
+    m_link.download.end();
+    m_run->skipCurrent(reason);
+    continueRun();
+}
+
+void ReceiveDispatcher::continueRun()
+{
+    Download &download = m_link.download;
+    while (!m_run->isDone()) {
+        const CopyAll::Entry &entry = m_run->current();
+        download.start(entry.rawName, entry.readableName);
+        m_view.showDownloadFile(m_run->currentTitle());
+        const MaybeFailure failure = RequestChunk(m_port, PhonePath(m_link, entry.rawName), download.chunkIndex);
+        if (!failure) {
+            m_view.setDownloadRunning(true);
+            return;
+        }
+        download.end();
+        // As for a single copy: a device that vanished under the write says so itself.
+        if (!m_port.isPortOpen() && failure->code != FailureCode::PortNotOpen)
+            return;
+        m_run->skipCurrent(failure->message());
+    }
+    finishRun(false);
+}
+
+void ReceiveDispatcher::finishRun(bool cancelled)
+{
+    const QString summary = m_run->summary(cancelled);
+    m_run.reset();
+    m_view.showDownloadFile(QString());
+    endDownload();
+    m_prompts.message(summary, Prompts::Icon::Information);
 }

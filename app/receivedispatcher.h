@@ -1,9 +1,11 @@
 #pragma once
 
 #include "replydrain.h"
+#include "phonefs/copyall.h"
 #include "phonefs/download.h"
 
 #include <QByteArray>
+#include <optional>
 
 struct Module1;
 class LinkView;
@@ -22,6 +24,8 @@ public:
     // Stops a running copy at once: nothing more is asked for or saved, and what
     // the phone still sends for it is dropped.
     void cancelDownload();
+    // Copies the entries into the folder one after the other, then says how it went.
+    void startCopyAll(const QString &folder, const QList<CopyAll::Entry> &entries);
 
 private:
     void handlePiece(const QByteArray &piece);
@@ -31,6 +35,10 @@ private:
     void endDownload();
     void forgetReply();
     void handleDeviceLost();
+    // In a run of copies: the current file could not be copied; on to the next.
+    void skipInRun(const QString &reason);
+    void continueRun();
+    void finishRun(bool cancelled);
 
     Module1 &m_link;
     SerialControl &m_port;
@@ -41,4 +49,5 @@ private:
     QByteArray m_owedFraming;
     PieceProgress m_pieceProgress;
     ReplyDrain m_drain;
+    std::optional<CopyAll> m_run;
 };

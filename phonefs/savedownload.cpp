@@ -6,10 +6,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
-namespace {
-
-// Writes the whole file or nothing; on failure returns the reason.
-std::optional<QString> writeWholeFile(const QString &path, const QByteArray &bytes)
+std::optional<QString> WriteWholeFile(const QString &path, const QByteArray &bytes)
 {
     if (QFileInfo(path).isDir())
         return QStringLiteral("Is a directory");
@@ -25,8 +22,6 @@ std::optional<QString> writeWholeFile(const QString &path, const QByteArray &byt
         return file.errorString();
     return std::nullopt;
 }
-
-} // namespace
 
 QString ProposedFileName(const QString &readableName)
 {
@@ -47,7 +42,7 @@ void SaveDownload(Prompts &prompts, const QByteArray &fileData, const QString &r
             prompts.message(QStringLiteral("You Canceled Saving"), Prompts::Icon::Information);
             return;
         }
-        const std::optional<QString> failure = writeWholeFile(savePath, fileData);
+        const std::optional<QString> failure = WriteWholeFile(savePath, fileData);
         if (!failure)
             break;
         prompts.message(QStringLiteral("Saving Failed: \"%1\"\n%2").arg(savePath, *failure),

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <optional>
 
 class Prompts;
 
@@ -9,6 +10,10 @@ class Prompts;
 // separators and control characters become "_", so a corrupt or hostile name
 // cannot point the dialog into another folder.
 QString ProposedFileName(const QString &readableName);
+
+// Writes the whole file or nothing, replacing a file at that path only by a
+// complete new one; on failure, the reason.
+std::optional<QString> WriteWholeFile(const QString &path, const QByteArray &bytes);
 
 // Asks where to store fileData and writes exactly those bytes there, replacing a
 // file that stands at that path only by a complete new one. When the file cannot

@@ -28,6 +28,12 @@ void answerReads(FakePhone &phone, const QByteArray &file,
     }
 }
 
+QByteArray readFileOrNothing(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 } // namespace
 
 class DispatcherTest : public QObject
@@ -251,6 +257,45 @@ private slots:
             QCOMPARE(phone.port.written.size(), 2);
             QVERIFY(!phone.view.downloadRunning);
         }
+    }
+
+    void runOfCopiesSkipsWhatFailsAndEndsWithTheDevice()
+    {
+        FakePhone phone;
+        phone.receive(ListingReply({"a.jar", "b.jar", "c.jar"}));
+        QList<CopyAll::Entry> entries;
+        for (qsizetype i = 0; i < phone.view.rawNames.size(); ++i)
+            entries.append({phone.view.rawNames.at(i), phone.view.readableNames.at(i)});
+        auto answer = [&](const QByteArray &tail) { phone.receive(phone.port.written.last().toLatin1() + tail); };
+
+        // Undecodable data and a folder that cannot be written to: each file is
+        // skipped with its reason, and the run goes on.
+        QTemporaryDir folder;
+        QCOMPARE(phone.link.copyAll(folder.filePath("missing"), entries), std::nullopt);
+        QCOMPARE(phone.view.fileTitles, QStringList{QStringLiteral("1 из 3: a.jar")});
+        answer("\r\n*ERIF4X:0,1\r\n\r\nOK\r\n");
+        answer("\r\n*ERIF41:0,1\r\n\r\nOK\r\n");
+        answer("\r\nERROR\r\n");
+        QCOMPARE(phone.prompts.messages.size(), 1);
+        const QStringList lines = phone.prompts.messageTexts().first().split(QLatin1Char('\n'));
+        QCOMPARE(lines.size(), 4);
+        QCOMPARE(lines.at(0), QStringLiteral("Скопировано файлов: 0 из 3"));
+        QCOMPARE(lines.at(1), QStringLiteral("a.jar: Ошибка в данных"));
+        QVERIFY2(lines.at(2).startsWith(QStringLiteral("b.jar: ")) && lines.at(2).size() > 7, qPrintable(lines.at(2)));
+        QCOMPARE(lines.at(3), QStringLiteral("c.jar: Ошибочная комманда"));
+        QCOMPARE(phone.port.written.size(), 3);
+        QVERIFY(!phone.view.downloadRunning);
+
+        // A lost device ends the run as it ends a single copy.
+        phone.prompts.messages.clear();
+        QCOMPARE(phone.link.copyAll(folder.path(), entries), std::nullopt);
+        answer("\r\n*ERIF41:0,1\r\n\r\nOK\r\n");
+        phone.loseDevice();
+        QCOMPARE(phone.prompts.messageTexts(),
+                 QStringList{phone.port.lostFailure.message() + QStringLiteral("\nКопирование прервано, файл не сохранён.")});
+        QVERIFY(!phone.view.downloadRunning);
+        QCOMPARE(readFileOrNothing(folder.filePath("a.jar")), QByteArray("A"));
+        QCOMPARE(phone.link.copyAll(folder.path(), entries)->code, 13);
     }
 
     void lampFollowsTheOpenPort()

@@ -142,7 +142,9 @@ private slots:
         QFETCH(qint64, milliseconds);
         QFETCH(qint64, bytesBefore);
         QFETCH(QString, progress);
-        QCOMPARE(CopyingNoticeText(bytes, milliseconds, bytesBefore), QStringLiteral("ИДЕТ КОПИРОВАНИЕ\n") + progress);
+        QCOMPARE(CopyingNoticeText(QString(), bytes, milliseconds, bytesBefore), QStringLiteral("ИДЕТ КОПИРОВАНИЕ\n") + progress);
+        QCOMPARE(CopyingNoticeText(QStringLiteral("2 из 5: Игра.jar"), bytes, milliseconds, bytesBefore),
+                 QStringLiteral("ИДЕТ КОПИРОВАНИЕ\n2 из 5: Игра.jar\n") + progress);
     }
 
     void resizeRuleStepsStandAlone()

@@ -54,6 +54,14 @@ std::optional<QString> QtPrompts::saveFileName(const QString &title, const QStri
     return path;
 }
 
+std::optional<QString> QtPrompts::existingDirectory(const QString &title, const QString &startFolder)
+{
+    const QString folder = QFileDialog::getExistingDirectory(m_owner, title, startFolder);
+    if (folder.isEmpty())
+        return std::nullopt;
+    return folder;
+}
+
 void QtPrompts::beep()
 {
     QApplication::beep();

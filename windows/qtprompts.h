@@ -15,6 +15,7 @@ public:
     bool question(const QString &text) override;
     std::optional<QString> saveFileName(const QString &title, const QString &filter,
                                         const QString &proposedName) override;
+    std::optional<QString> existingDirectory(const QString &title, const QString &startFolder) override;
     void beep() override;
 
 private:

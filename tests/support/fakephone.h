@@ -61,6 +61,7 @@ public:
     QString commandLine;
     bool downloadRunning = false;
     QList<qint64> progress;
+    QStringList fileTitles;
     QList<qsizetype> pieceLengths;
     QByteArray traffic;
     std::optional<bool> lamp;
@@ -79,6 +80,7 @@ public:
     void setCommandLine(const QString &command) override { commandLine = command; }
     void setDownloadRunning(bool running) override { downloadRunning = running; }
     void showDownloadProgress(qint64 bytesReceived) override { progress.append(bytesReceived); }
+    void showDownloadFile(const QString &title) override { fileTitles.append(title); }
     void showPieceLength(qsizetype length) override { pieceLengths.append(length); }
     void appendTraffic(const QByteArray &piece) override { traffic += piece; }
     void setLamp(bool linkUp) override { lamp = linkUp; }

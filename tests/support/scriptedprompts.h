@@ -29,6 +29,8 @@ public:
     // is cancelled.
     QQueue<bool> questionAnswers;
     QQueue<std::optional<QString>> savePaths;
+    QQueue<std::optional<QString>> folders;
+    QStringList folderStarts;
     int modalMilliseconds = 0;
 
     void message(const QString &text, Icon icon) override
@@ -52,6 +54,14 @@ public:
         proposedNames.append(proposedName);
         stayOpen();
         return savePaths.isEmpty() ? std::nullopt : savePaths.dequeue();
+    }
+
+    std::optional<QString> existingDirectory(const QString &title, const QString &startFolder) override
+    {
+        dialogTitles.append(title);
+        folderStarts.append(startFolder);
+        stayOpen();
+        return folders.isEmpty() ? std::nullopt : folders.dequeue();
     }
 
     void beep() override { ++beeps; }

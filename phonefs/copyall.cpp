@@ -1,0 +1,63 @@
+#include "copyall.h"
+
+#include "savedownload.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+CopyAll::CopyAll(const QString &folder, const QList<Entry> &entries)
+    : m_folder(folder)
+{
+    // The listing names the folder itself as "."; it is no application.
+    for (const Entry &entry : entries) {
+        if (entry.rawName != ".")
+            m_entries.append(entry);
+    }
+}
+
+QString CopyAll::currentTitle() const
+{
+    // One arg() call: a name may hold "%1" itself.
+    return QStringLiteral("%1 из %2: %3").arg(QString::number(m_current + 1), QString::number(m_entries.size()),
+                                             current().readableName);
+}
+
+void CopyAll::saveCurrent(const QByteArray &bytes)
+{
+    const QString path = freePath(ProposedFileName(current().readableName));
+    if (const std::optional<QString> failure = WriteWholeFile(path, bytes)) {
+        skipCurrent(*failure);
+        return;
+    }
+    ++m_saved;
+    ++m_current;
+}
+
+void CopyAll::skipCurrent(const QString &reason)
+{
+    m_notCopied.append(QStringLiteral("%1: %2").arg(current().readableName, reason));
+    ++m_current;
+}
+
+QString CopyAll::summary(bool cancelled) const
+{
+    QString text = QStringLiteral("Скопировано файлов: %1 из %2").arg(m_saved).arg(m_entries.size());
+    if (cancelled)
+        text += QStringLiteral(" (отменено)");
+    for (const QString &line : m_notCopied)
+        text += QLatin1Char('\n') + line;
+    return text;
+}
+
+QString CopyAll::freePath(const QString &name) const
+{
+    const QDir folder(m_folder);
+    QString candidate = name;
+    // "Name.jar" becomes "Name (2).jar"; a name without a dot just gets the number.
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    const QString stem = dot > 0 ? name.first(dot) : name;
+    const QString suffix = dot > 0 ? name.sliced(dot) : QString();
+    for (int copy = 2; QFileInfo::exists(folder.filePath(candidate)); ++copy)
+        candidate = QStringLiteral("%1 (%2)%3").arg(stem, QString::number(copy), suffix);
+    return folder.filePath(candidate);
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// Copying every listed application into one folder, one file after the other.
+// Each file is saved under its readable name; an existing file is never replaced,
+// the copy gets a free name beside it instead ("Name (2).jar").
+class CopyAll
+{
+public:
+    struct Entry
+    {
+        QByteArray rawName;
+        QString readableName;
+    };
+
+    CopyAll(const QString &folder, const QList<Entry> &entries);
+
+    bool isDone() const { return m_current >= m_entries.size(); }
+    const Entry &current() const { return m_entries.at(m_current); }
+    // "2 из 5: Игра.jar"
+    QString currentTitle() const;
+
+    // Saves the current file's bytes, or notes why they could not be; moves on.
+    void saveCurrent(const QByteArray &bytes);
+    // Notes why the current file was not copied; moves on.
+    void skipCurrent(const QString &reason);
+
+    // "Скопировано файлов: 4 из 5", with "(отменено)" after a cancel, then one line
+    // per file not copied with the reason.
+    QString summary(bool cancelled) const;
+
+private:
+    QString freePath(const QString &name) const;
+
+    QString m_folder;
+    QList<Entry> m_entries;
+    qsizetype m_current = 0;
+    int m_saved = 0;
+    QStringList m_notCopied;
+};

@@ -1,0 +1,149 @@
+// Copying every listed application into a folder in one go, against our phone
+// simulator on a pseudo-terminal.
+#include "support/session.h"
+
+#include <QAction>
+#include <QDir>
+
+namespace {
+
+// Runs "Скопировать все…" into the folder and waits until the run is over.
+[[nodiscard]] bool copyAllInto(Session &session, const QString &folder)
+{
+    session.prompts.folders.enqueue(folder);
+    session.window->findChild<QAction *>("mnu_cmd_copyall")->trigger();
+    return QTest::qWaitFor([&] { return !session.copying() && !session.prompts.messages.isEmpty(); }, 60000)
+           && session.window->centralWidget()->isEnabled();
+}
+
+// The read requests a single copy of each file makes, in order.
+QByteArray readRequests(const QMap<QString, QByteArray> &files, const QStringList &order)
+{
+    QByteArray requests;
+    for (const QString &name : order) {
+        for (qint64 offset = 0; offset <= files.value(name).size(); offset += 65535) {
+            requests += "AT*ERIF=\"" + FolderHex + name.toUtf8().toHex().toUpper() + "\","
+                        + QByteArray::number(offset) + ",65535\r";
+        }
+    }
+    return requests;
+}
+
+QStringList applications(const QListWidget *list)
+{
+    QStringList names = rows(list);
+    names.removeAll(QStringLiteral("."));
+    return names;
+}
+
+} // namespace
+
+class CopyAllTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void copiesEveryFileBesideWhatIsThere()
+    {
+        const QMap<QString, QByteArray> files{{"Игра.jar", randomBytes(3000, 1)},
+                                              {"empty.jar", {}},
+                                              {"big.jar", randomBytes(200000, 2)},
+                                              {"tetris.jar", randomBytes(65535, 3)},
+                                              {"z.jad", randomBytes(17, 4)}};
+        Session session;
+        const QString log = session.saveFolder.filePath("received.log");
+        QVERIFY(session.start(files, {"--split", "anywhere", "--max-piece", "3000", "--pause-us", "100",
+                                      "--log", log}));
+        QTRY_COMPARE(applications(session.list).size(), 5);
+        const QStringList order = applications(session.list);
+
+        QTemporaryDir target;
+        QVERIFY(writeFile(target.filePath("tetris.jar"), "mine"));
+        session.prompts.savePaths.enqueue(target.filePath("first.jar"));
+        QVERIFY(session.download(QStringLiteral("z.jad")));
+        session.prompts.messages.clear();
+        QVERIFY(writeFile(log, {}));
+
+        QVERIFY(copyAllInto(session, target.path()));
+        // The folder dialog starts where the last Save dialog was.
+        QCOMPARE(session.prompts.folderStarts, QStringList{target.path()});
+        QCOMPARE(session.prompts.dialogTitles.last(), QStringLiteral("Выберите папку"));
+        QCOMPARE(session.prompts.messageTexts(), QStringList{QStringLiteral("Скопировано файлов: 5 из 5")});
+        QCOMPARE(session.prompts.messages.first().icon, Prompts::Icon::Information);
+        for (const QString &name : order) {
+            const QString saved = name == "tetris.jar" ? QStringLiteral("tetris (2).jar") : name;
+            QCOMPARE(readFile(target.filePath(saved)), files.value(name));
+        }
+        QCOMPARE(readFile(target.filePath("tetris.jar")), QByteArray("mine"));
+        QCOMPARE(QDir(target.path()).entryList(QDir::Files).size(), 7); // five, "mine" and first.jar
+        QCOMPARE(readFile(log), readRequests(files, order));
+
+        // Again: every name is taken now, so each gets the next free number.
+        session.prompts.messages.clear();
+        QVERIFY(copyAllInto(session, target.path()));
+        QCOMPARE(readFile(target.filePath("tetris (3).jar")), files.value("tetris.jar"));
+        QCOMPARE(readFile(target.filePath("Игра (2).jar")), files.value("Игра.jar"));
+    }
+
+    void aRefusedFileIsSkippedAndNamed()
+    {
+        const QMap<QString, QByteArray> files{{"a.jar", "aaa"}, {"b.jar", "bbb"}, {"c.jar", "ccc"}};
+        Session session;
+        QVERIFY(session.start(files, {"--fail-read", "2"}));
+        QTRY_COMPARE(applications(session.list).size(), 3);
+        const QStringList order = applications(session.list);
+
+        QTemporaryDir target;
+        QVERIFY(copyAllInto(session, target.path()));
+        QCOMPARE(session.prompts.messageTexts(),
+                 QStringList{QStringLiteral("Скопировано файлов: 2 из 3\n%1: Ошибочная комманда").arg(order.at(1))});
+        QCOMPARE(QDir(target.path()).entryList(QDir::Files), QStringList({order.at(0), order.at(2)}));
+    }
+
+    void cancelKeepsWhatWasSavedAndTheLinkRecovers()
+    {
+        QMap<QString, QByteArray> files;
+        for (const char *name : {"1.jar", "2.jar", "3.jar", "4.jar"})
+            files.insert(name, randomBytes(40000, quint32(name[0])));
+        Session session;
+        // About 0.8 seconds a file.
+        QVERIFY(session.start(files, {"--rate", "100000"}));
+        QTRY_COMPARE(applications(session.list).size(), 4);
+        auto *notice = session.window->findChild<QPlainTextEdit *>("Text1");
+
+        QTemporaryDir target;
+        session.prompts.folders.enqueue(target.path());
+        session.window->findChild<QAction *>("mnu_cmd_copyall")->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(notice->toPlainText().contains(QStringLiteral("\n3 из 4: 3.jar\n")), 10000);
+        QTRY_VERIFY(!notice->toPlainText().endsWith(QStringLiteral("\n0 байт")));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        QVERIFY(!session.copying());
+        QCOMPARE(session.prompts.messageTexts(), QStringList{QStringLiteral("Скопировано файлов: 2 из 4 (отменено)")});
+        QCOMPARE(QDir(target.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"1.jar", "2.jar"}));
+
+        session.window->btnRefresh_Click();
+        QTRY_COMPARE(applications(session.list).size(), 4);
+        QVERIFY(session.window->centralWidget()->isEnabled());
+    }
+
+    void offeredOnlyWithAnOpenPortAndAList()
+    {
+        Session session;
+        auto copyAll = [&] { return session.window->findChild<QAction *>("mnu_cmd_copyall"); };
+        QVERIFY(session.start({{"a.jar", "a"}}));
+        QVERIFY(!copyAll()->isEnabled()); // the list is still on its way
+        QTRY_VERIFY(copyAll()->isEnabled());
+        QCOMPARE(copyAll()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_S));
+
+        // Cancelling the folder dialog copies nothing.
+        session.window->findChild<QAction *>("mnu_cmd_copyall")->trigger();
+        QVERIFY(!session.copying());
+        QVERIFY(session.prompts.messages.isEmpty());
+
+        session.window->Command3_Click();
+        QVERIFY(!copyAll()->isEnabled());
+    }
+};
+
+QTEST_MAIN(CopyAllTest)
+#include "tst_copyall.moc"
