@@ -190,6 +190,9 @@ private slots:
 
     void saveDialogShowsFilesWithoutADot()
     {
+#ifdef Q_OS_WIN
+        QSKIP("Windows shows its own dialog, where *.* is every file.");
+#endif
         QTemporaryDir folder;
         QFile readme(folder.filePath(QStringLiteral("README")));
         QVERIFY(readme.open(QIODevice::WriteOnly));
