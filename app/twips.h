@@ -36,10 +36,14 @@ Widget *place(QWidget *window, const char *name, const QRect &twips)
     return widget;
 }
 
-// The windows are laid out for an 8-point default font; larger ones would not fit
+// The windows are laid out for an 8-point dialog font whose letters average 6
+// pixels across at 96 dpi. Liberation Sans has those metrics and Cyrillic;
+// Windows has them in Microsoft Sans Serif and Arial. Wider faces would not fit
 // the labels and fields at their design sizes.
 inline QFont designFont(QFont font)
 {
+    font.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("Microsoft Sans Serif"),
+                      QStringLiteral("Arial")});
     font.setPointSize(8);
     return font;
 }
