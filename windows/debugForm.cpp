@@ -21,7 +21,7 @@ debugForm::debugForm(PhoneLink &phone, Prompts &prompts, QWidget *owner)
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("DEBUG"));
     setFont(Twips::designFont(font()));
-    setFixedSize(Twips::toPixels(7035), Twips::toPixels(4740));
+    setFixedSize(Twips::toPixels(QSize(7035, 4740)));
 
     Txt2Write = Twips::place<QPlainTextEdit>(this, "Txt2Write", {0, 0, 3495, 4695});
     Txt2Write->setReadOnly(true);
