@@ -36,8 +36,9 @@ void fillKeepingText(QComboBox *combo, const QStringList &entries)
     combo->addItems(entries);
     combo->setCurrentIndex(-1);
     combo->setEditText(designText);
-    // The design width fits the narrow dialog font the window was drawn for; in a
-    // wider font the field grows to the right, into empty space, rather than
+    // The design width grows with the font, but the arrow beside the text is the
+    // style's: where the style wants more room for the entries than the design
+    // gives, the field grows to the right, into empty space, rather than
     // scrolling its text out of view.
     combo->resize(qMax(combo->width(), combo->sizeHint().width()), combo->height());
 }
