@@ -81,9 +81,11 @@ void checkLineEdit(const QLineEdit *edit, QStringList &misfits)
     }
     for (const QString &text : std::as_const(texts)) {
         const QSize need(edit->fontMetrics().horizontalAdvance(text), edit->fontMetrics().height());
-        if (!fits(need, room))
+        if (!fits(need, room)) {
             misfits << describe(edit->parentWidget()->inherits("QComboBox") ? edit->parentWidget() : edit,
                                 text, need, room.size());
+            return;
+        }
     }
 }
 
