@@ -38,8 +38,9 @@ void fillKeepingText(QComboBox *combo, const QStringList &entries)
     combo->addItems(entries);
     combo->setCurrentIndex(-1);
     combo->setEditText(designText);
-    // The design width fits the narrow dialog font the window was drawn for; in a
-    // wider font the field grows to the right, into empty space, rather than
+    // The design width grows with the font, but the arrow beside the text is the
+    // style's: where the style wants more room for the entries than the design
+    // gives, the field grows to the right, into empty space, rather than
     // scrolling its text out of view.
     combo->resize(qMax(combo->width(), combo->sizeHint().width()), combo->height());
 }
@@ -86,7 +87,7 @@ Form1::Form1(Prompts &prompts, QWidget *parent)
     setWindowIcon(QIcon(QStringLiteral(":/icons/morvex.svg")));
     createControls();
     createMenus();
-    resize(Twips::toPixels(3690), Twips::toPixels(4410) + menuBar()->sizeHint().height());
+    resize(Twips::toPixels(QSize(3690, 4410)) + QSize(0, menuBar()->sizeHint().height()));
     centreOnScreen(this);
 
     centralWidget()->installEventFilter(this);
@@ -145,17 +146,13 @@ void Form1::Form_Load()
 
 void Form1::Form_Resize()
 {
-    const QSize client = centralWidget()->size();
-    const int W = Twips::fromPixels(client.width()) + OuterExtraWidth;
-    const int H = Twips::fromPixels(client.height()) + OuterExtraHeight;
+    const QSize client = Twips::fromPixels(centralWidget()->size());
+    const int W = client.width() + OuterExtraWidth;
+    const int H = client.height() + OuterExtraHeight;
 
-    auto inTwips = [](const QWidget *widget) {
-        const QRect pixels = widget->geometry();
-        return QRect(Twips::fromPixels(pixels.x()), Twips::fromPixels(pixels.y()),
-                     Twips::fromPixels(pixels.width()), Twips::fromPixels(pixels.height()));
-    };
-    ResizingControls controls{inTwips(List2), inTwips(Txt2Write), inTwips(ComStatus),
-                              inTwips(Frame1), inTwips(Command2)};
+    ResizingControls controls{Twips::fromPixels(List2->geometry()), Twips::fromPixels(Txt2Write->geometry()),
+                              Twips::fromPixels(ComStatus->geometry()), Twips::fromPixels(Frame1->geometry()),
+                              Twips::fromPixels(Command2->geometry())};
     ApplyResizeRule(controls, W, H);
     List2->setGeometry(Twips::toPixels(controls.list2));
     Txt2Write->setGeometry(Twips::toPixels(controls.txt2Write));

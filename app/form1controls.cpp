@@ -15,8 +15,14 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QShortcut>
+#include <QtMath>
 
 namespace {
+
+// The longest progress line the copying notice may show below its heading.
+const QString LongestProgress = QStringLiteral("999 999 999 байт, 9 999,9 КБ/с");
+// Room the notice keeps at its bottom right for a button: 80 x 23 pixels at 96 dpi.
+constexpr QSize NoticeButtonRoom(1200, 345);
 
 // A button with a picture and no caption; screen readers and desktop automation
 // find it by its accessible name.
@@ -51,6 +57,22 @@ Combo *editableCombo(QWidget *client, const char *name, const QRect &twips, cons
     combo->lineEdit()->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     combo->setEditText(text);
     return combo;
+}
+
+// Wide enough for each line of its text and the longest progress line, each on
+// one line; tall enough for two lines and the button's room below them; centred
+// over the list.
+QRect noticeGeometry(const QPlainTextEdit *notice, const QRect &list)
+{
+    const QFontMetricsF metrics(notice->font());
+    qreal widest = metrics.horizontalAdvance(LongestProgress);
+    for (const QString &line : notice->toPlainText().split(QLatin1Char('\n')))
+        widest = qMax(widest, metrics.horizontalAdvance(line));
+    const int border = notice->frameWidth() + qCeil(notice->document()->documentMargin());
+    // A pixel to spare: a line exactly as wide as the box is one rounding from wrapping.
+    const QSize size(qCeil(widest) + 1 + 2 * border,
+                     2 * qCeil(metrics.lineSpacing()) + 2 * border + Twips::toPixels(NoticeButtonRoom).height());
+    return QRect(QPoint(list.x() + (list.width() - size.width()) / 2, list.y()), size);
 }
 
 } // namespace
@@ -103,14 +125,19 @@ void Form1::createControls()
                                 QStringLiteral(":/icons/download.svg"), QString(), QStringLiteral("Скачать"));
 
     // The notice lies over the list; it shows while the window takes no input,
-    // so it keeps its colours then.
+    // so it keeps its colours then. At the design's 13.5 points the longest
+    // progress line would be wider than the list; at 10 points it fits.
     Text1 = Twips::place<QPlainTextEdit>(client, "Text1", {480, 1440, 2775, 855});
     Text1->setReadOnly(true);
     Text1->setPlainText(QStringLiteral("ИДЕТ КОПИРОВАНИЕ\n"));
-    QFont noticeFont(QStringLiteral("MS Sans Serif"));
-    noticeFont.setPointSizeF(13.5);
+    QFont noticeFont = Twips::designFont(font());
+    noticeFont.setPointSize(10);
     noticeFont.setBold(true);
     Text1->setFont(noticeFont);
+    Text1->setGeometry(noticeGeometry(Text1, List2->geometry()));
+    // Sized for its text, it needs no scroll bar; one reckoned while it was hidden
+    // would stay and narrow the lines until they wrap.
+    Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setColourInAllStates(Text1, QPalette::Text, palette().color(QPalette::Active, QPalette::Text));
     setColourInAllStates(Text1, QPalette::Base, palette().color(QPalette::Active, QPalette::Base));
     Text1->hide();

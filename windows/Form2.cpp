@@ -22,7 +22,7 @@ Form2::Form2(QWidget *owner)
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QString(46, QLatin1Char(' ')) + QStringLiteral("Инфо"));
     setFont(Twips::designFont(font()));
-    setFixedSize(Twips::toPixels(4680), Twips::toPixels(3180));
+    setFixedSize(Twips::toPixels(QSize(4680, 3180)));
 
     Text1 = Twips::place<QPlainTextEdit>(this, "Text1", {120, 120, 4455, 2535});
     Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

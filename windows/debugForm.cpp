@@ -21,7 +21,9 @@ debugForm::debugForm(PhoneLink &phone, Prompts &prompts, QWidget *owner)
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("DEBUG"));
     setFont(Twips::designFont(font()));
-    setFixedSize(Twips::toPixels(7035), Twips::toPixels(4740));
+    // Wide enough for the EndOfData button, which ends at 7095, with the margin the
+    // text boxes keep at their right.
+    setFixedSize(Twips::toPixels(QSize(7155, 4740)));
 
     Txt2Write = Twips::place<QPlainTextEdit>(this, "Txt2Write", {0, 0, 3495, 4695});
     Txt2Write->setReadOnly(true);

@@ -1,0 +1,240 @@
+// Every caption, label and field text of the windows fits its box whole, in the
+// font this machine gives the program and at this screen's scale (ctest runs it
+// once at 96 dpi and once with QT_SCALE_FACTOR=1.5).
+#include "app/Form1.h"
+#include "support/scriptedprompts.h"
+#include "windows/Form2.h"
+#include "windows/debugForm.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStyleOptionFrame>
+#include <QTest>
+#include <QTextBlock>
+
+namespace {
+
+// The widest progress line the copying notice has to hold.
+const QString WidestNotice = QStringLiteral("ИДЕТ КОПИРОВАНИЕ\n999 999 999 байт, 9 999,9 КБ/с");
+// The notice keeps its bottom right corner free for a button this big.
+const QSize NoticeButton(80, 23);
+
+QString describe(const QWidget *widget, const QString &text, QSize need, QSize room)
+{
+    return QStringLiteral("%1 \"%2\": needs %3x%4, has %5x%6")
+        .arg(widget->objectName(), text)
+        .arg(need.width()).arg(need.height()).arg(room.width()).arg(room.height());
+}
+
+bool fits(QSize need, QRect room)
+{
+    return need.width() <= room.width() && need.height() <= room.height();
+}
+
+void checkLabel(const QLabel *label, QStringList &misfits)
+{
+    if (label->text().isEmpty())
+        return;
+    const QSize need = label->fontMetrics().size(0, label->text());
+    const QRect room = label->contentsRect().marginsRemoved(QMargins(label->margin(), label->margin(),
+                                                                      label->margin(), label->margin()));
+    if (!fits(need, room))
+        misfits << describe(label, label->text(), need, room.size());
+}
+
+// A caption may use the padding the style puts inside the button's frame (Qt's
+// Windows style leaves 9 of the debug window's 17 pixels to it), not the frame.
+void checkButton(const QPushButton *button, QStringList &misfits)
+{
+    if (button->text().isEmpty())
+        return;
+    QStyleOption option;
+    option.initFrom(button);
+    const int frame = button->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, button);
+    const QRect room = button->rect().adjusted(frame, frame, -frame, -frame);
+    const QSize need = button->fontMetrics().size(Qt::TextShowMnemonic, button->text());
+    if (!fits(need, room))
+        misfits << describe(button, button->text(), need, room.size());
+}
+
+// A line edit draws its line 2 pixels in from the sides of its contents and, when
+// aligned to the top, 1 pixel down.
+void checkLineEdit(const QLineEdit *edit, QStringList &misfits)
+{
+    QStyleOptionFrame option;
+    option.initFrom(edit);
+    option.rect = edit->contentsRect();
+    option.lineWidth = edit->hasFrame() ? edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, edit) : 0;
+    option.state |= QStyle::State_Sunken;
+    QRect room = edit->style()->subElementRect(QStyle::SE_LineEditContents, &option, edit);
+    room = room.marginsRemoved(edit->textMargins()).adjusted(2, 0, -2, 0);
+    if (edit->alignment() & Qt::AlignTop)
+        room.adjust(0, 1, 0, -1);
+
+    // Whatever is typed needs the line's height; a combo box's field shows each entry.
+    QStringList texts{edit->text()};
+    if (const auto *combo = qobject_cast<const QComboBox *>(edit->parentWidget())) {
+        for (int i = 0; i < combo->count(); ++i)
+            texts << combo->itemText(i);
+    }
+    for (const QString &text : std::as_const(texts)) {
+        const QSize need(edit->fontMetrics().horizontalAdvance(text), edit->fontMetrics().height());
+        if (!fits(need, room)) {
+            misfits << describe(edit->parentWidget()->inherits("QComboBox") ? edit->parentWidget() : edit,
+                                text, need, room.size());
+            return;
+        }
+    }
+}
+
+// Where each non-empty line of a text box lies in its viewport, from the caret
+// before its first character to the caret after its last one, blanks at the end
+// left out; a line that wraps has its ends on different rows.
+struct TextLine
+{
+    QString text;
+    QRect span;
+    bool wraps;
+};
+
+QList<TextLine> textLines(const QPlainTextEdit *edit)
+{
+    QList<TextLine> lines;
+    for (QTextBlock block = edit->document()->begin(); block.isValid(); block = block.next()) {
+        const QString text = block.text();
+        qsizetype end = text.size();
+        while (end > 0 && text.at(end - 1).isSpace())
+            --end;
+        if (end == 0)
+            continue;
+        QTextCursor caret(block);
+        const QRect first = edit->cursorRect(caret);
+        caret.setPosition(block.position() + int(end));
+        const QRect last = edit->cursorRect(caret);
+        lines.append({text.left(end), QRect(first.topLeft(), QPoint(last.left(), first.bottom())),
+                      last.top() != first.top()});
+    }
+    return lines;
+}
+
+void checkPlainText(const QPlainTextEdit *edit, QStringList &misfits)
+{
+    const QRect room = edit->viewport()->rect();
+    for (const TextLine &line : textLines(edit)) {
+        if (line.wraps)
+            misfits << QStringLiteral("%1 \"%2\" wraps in %3 pixels").arg(edit->objectName(), line.text)
+                           .arg(room.width());
+        else if (!room.contains(line.span))
+            misfits << describe(edit, line.text, line.span.size(), room.size());
+    }
+}
+
+// Each control inside its window and its text inside the control.
+QStringList misfits(const QWidget *window)
+{
+    QStringList misfits;
+    const QRect inside = window->rect();
+    for (const QWidget *widget : window->findChildren<QWidget *>()) {
+        if (!widget->isVisibleTo(window) || widget->isWindow())
+            continue;
+        const QRect box(widget->mapTo(window, QPoint(0, 0)), widget->size());
+        if (!inside.contains(box))
+            misfits << QStringLiteral("%1 at %2,%3 %4x%5 juts out of its %6x%7 window")
+                           .arg(widget->objectName()).arg(box.x()).arg(box.y()).arg(box.width())
+                           .arg(box.height()).arg(inside.width()).arg(inside.height());
+        if (const auto *label = qobject_cast<const QLabel *>(widget))
+            checkLabel(label, misfits);
+        else if (const auto *button = qobject_cast<const QPushButton *>(widget))
+            checkButton(button, misfits);
+        else if (const auto *edit = qobject_cast<const QLineEdit *>(widget))
+            checkLineEdit(edit, misfits);
+        else if (const auto *text = qobject_cast<const QPlainTextEdit *>(widget))
+            checkPlainText(text, misfits);
+    }
+    return misfits;
+}
+
+bool showAndWait(QWidget *window)
+{
+    window->show();
+    return QTest::qWaitForWindowExposed(window);
+}
+
+} // namespace
+
+class TextFitTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        // A run meant to be scaled that is not would prove nothing about scaling.
+        if (qEnvironmentVariableIsSet("QT_SCALE_FACTOR")) {
+            QWidget probe;
+            QCOMPARE(probe.devicePixelRatioF(), qEnvironmentVariable("QT_SCALE_FACTOR").toDouble());
+        }
+    }
+
+    void mainWindow()
+    {
+        ScriptedPrompts prompts;
+        Form1 window(prompts);
+        QVERIFY(showAndWait(&window));
+        const QStringList found = misfits(&window);
+        QVERIFY2(found.isEmpty(), qPrintable(found.join('\n')));
+    }
+
+    void copyingNotice()
+    {
+        ScriptedPrompts prompts;
+        Form1 window(prompts);
+        QVERIFY(showAndWait(&window));
+        auto *notice = window.findChild<QPlainTextEdit *>("Text1");
+        // The program too sets the first text before it shows the notice.
+        notice->setPlainText(WidestNotice);
+        notice->show();
+        notice->raise();
+        QStringList found = misfits(&window);
+        QVERIFY2(found.isEmpty(), qPrintable(found.join('\n')));
+
+        // The button goes in the bottom right corner, inside the frame; no text under it.
+        const QPushButton *button = notice->findChild<QPushButton *>();
+        const QRect frame = notice->contentsRect();
+        const QRect buttonBox = button ? button->geometry()
+                                       : QRect(frame.bottomRight() - QPoint(NoticeButton.width() - 1,
+                                                                            NoticeButton.height() - 1),
+                                               NoticeButton);
+        QVERIFY(frame.contains(buttonBox));
+        for (const TextLine &line : textLines(notice)) {
+            const QRect ink = line.span.translated(notice->viewport()->geometry().topLeft());
+            QVERIFY2(!ink.intersects(buttonBox), qPrintable(QStringLiteral("\"%1\" under the button").arg(line.text)));
+        }
+    }
+
+    void debugWindow()
+    {
+        ScriptedPrompts prompts;
+        Form1 window(prompts);
+        debugForm *debug = window.debugWindow();
+        QVERIFY(showAndWait(debug));
+        const QStringList found = misfits(debug);
+        QVERIFY2(found.isEmpty(), qPrintable(found.join('\n')));
+    }
+
+    void aboutWindow()
+    {
+        ScriptedPrompts prompts;
+        Form1 window(prompts);
+        Form2 about(&window);
+        QVERIFY(showAndWait(&about));
+        const QStringList found = misfits(&about);
+        QVERIFY2(found.isEmpty(), qPrintable(found.join('\n')));
+    }
+};
+
+QTEST_MAIN(TextFitTest)
+#include "tst_textfit.moc"
