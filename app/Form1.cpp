@@ -350,10 +350,8 @@ void Form1::setDownloadRunning(bool running)
     Text1->setVisible(running);
     cmdCancel->setVisible(running);
     if (starting) {
+        placeNotice();
         Text1->raise();
-        constexpr int Inset = 4;
-        const QPoint corner = Text1->mapTo(this, Text1->rect().bottomRight());
-        cmdCancel->move(corner - QPoint(cmdCancel->width() + Inset, cmdCancel->height() + Inset));
         cmdCancel->raise();
         cmdCancel->setFocus();
     }
@@ -370,10 +368,11 @@ void Form1::showDownloadProgress(qint64 bytesReceived)
 
 void Form1::showDownloadFile(const QString &title)
 {
-    m_noticeTitle = title;
+    m_noticeTitle = fitToNotice(title);
     m_dataClock.invalidate();
     m_bytesWhenDataStarted = 0;
     m_progressDisplay.showNow(0);
+    placeNotice();
 }
 
 void Form1::showPieceLength(qsizetype length)

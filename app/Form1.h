@@ -25,7 +25,7 @@ class QPushButton;
 
 // The main window: the port fields, the list of the phone's applications, the
 // copying notice, the status field with the connection lamp, and the serial control.
-class Form1 : public QMainWindow, private LinkView
+class Form1 : public QMainWindow, public LinkView
 {
     Q_OBJECT
 
@@ -71,6 +71,10 @@ protected:
 private:
     void createControls();
     void createMenus();
+    // Sizes the copying notice for its lines and puts the cancel button in its corner.
+    void placeNotice();
+    // The line, shortened in the middle where it would be wider than the notice.
+    QString fitToNotice(const QString &line) const;
     // Copying all needs an open port, something listed, and a window taking input.
     void updateCopyAllAvailability();
     // Shows the failure, if there is one, as its code and description; true when shown.

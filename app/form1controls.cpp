@@ -60,10 +60,11 @@ Combo *editableCombo(QWidget *client, const char *name, const QRect &twips, cons
 }
 
 // Wide enough for each line of its text and the longest progress line, each on
-// one line; tall enough for two lines and the button's room below them; centred
+// one line; tall enough for its lines and the button's room below them; centred
 // over the list.
 QRect noticeGeometry(const QPlainTextEdit *notice, const QRect &list)
 {
+    const int lines = qMax(2, int(notice->toPlainText().count(QLatin1Char('\n'))) + 1);
     const QFontMetricsF metrics(notice->font());
     qreal widest = metrics.horizontalAdvance(LongestProgress);
     for (const QString &line : notice->toPlainText().split(QLatin1Char('\n')))
@@ -71,7 +72,7 @@ QRect noticeGeometry(const QPlainTextEdit *notice, const QRect &list)
     const int border = notice->frameWidth() + qCeil(notice->document()->documentMargin());
     // A pixel to spare: a line exactly as wide as the box is one rounding from wrapping.
     const QSize size(qCeil(widest) + 1 + 2 * border,
-                     2 * qCeil(metrics.lineSpacing()) + 2 * border + Twips::toPixels(NoticeButtonRoom).height());
+                     lines * qCeil(metrics.lineSpacing()) + 2 * border + Twips::toPixels(NoticeButtonRoom).height());
     return QRect(QPoint(list.x() + (list.width() - size.width()) / 2, list.y()), size);
 }
 
@@ -134,7 +135,6 @@ void Form1::createControls()
     noticeFont.setPointSize(10);
     noticeFont.setBold(true);
     Text1->setFont(noticeFont);
-    Text1->setGeometry(noticeGeometry(Text1, List2->geometry()));
     // Sized for its text, it needs no scroll bar; one reckoned while it was hidden
     // would stay and narrow the lines until they wrap.
     Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -148,6 +148,7 @@ void Form1::createControls()
     cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
     cmdCancel->resize(cmdCancel->sizeHint());
     cmdCancel->hide();
+    placeNotice();
     // Esc works while the button shows, and at once: a button's own shortcut
     // clicks it only after a short animation, time enough to ask for another piece.
     auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), cmdCancel);
@@ -162,6 +163,20 @@ void Form1::createControls()
     setTabOrder(btnRefresh, List2);
     setTabOrder(List2, btnDownload);
     Combo1->setFocus();
+}
+
+void Form1::placeNotice()
+{
+    Text1->setGeometry(noticeGeometry(Text1, List2->geometry()));
+    constexpr int Inset = 4;
+    const QPoint corner = Text1->mapTo(this, Text1->rect().bottomRight());
+    cmdCancel->move(corner - QPoint(cmdCancel->width() + Inset, cmdCancel->height() + Inset));
+}
+
+QString Form1::fitToNotice(const QString &line) const
+{
+    const QFontMetrics metrics(Text1->font());
+    return metrics.elidedText(line, Qt::ElideMiddle, metrics.horizontalAdvance(LongestProgress));
 }
 
 void Form1::createMenus()

@@ -10,6 +10,10 @@ void PortCombo::refreshDevices()
     addItems(SerialDeviceNames());
     setCurrentIndex(findText(text));
     setEditText(text);
+    // A device's path is wider than a port number: the field grows to the right,
+    // into the empty space beside it, so a picked one shows whole.
+    setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    resize(qMax(width(), sizeHint().width()), height());
 }
 
 void PortCombo::showPopup()

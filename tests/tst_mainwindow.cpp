@@ -185,7 +185,8 @@ private slots:
         QCOMPARE(geometry("Command2"), QRect(275, 0, 25, 25));
         // The rest keeps its design place.
         QCOMPARE(geometry("btnConnect"), QRect(8, 0, 25, 25));
-        QCOMPARE(geometry("Combo1"), QRect(136, 32, 65, 21));
+        // The port field may have grown to the right for the devices it lists.
+        QCOMPARE(geometry("Combo1").topLeft(), QPoint(136, 32));
     }
 
     void saveDialogShowsFilesWithoutADot()

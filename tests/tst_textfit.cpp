@@ -18,9 +18,7 @@
 namespace {
 
 // The widest progress line the copying notice has to hold.
-const QString WidestNotice = QStringLiteral("ИДЕТ КОПИРОВАНИЕ\n999 999 999 байт, 9 999,9 КБ/с");
-// The notice keeps its bottom right corner free for a button this big.
-const QSize NoticeButton(80, 23);
+const QString WidestProgress = QStringLiteral("999 999 999 байт, 9 999,9 КБ/с");
 
 QString describe(const QWidget *widget, const QString &text, QSize need, QSize room)
 {
@@ -188,27 +186,38 @@ private slots:
         QVERIFY2(found.isEmpty(), qPrintable(found.join('\n')));
     }
 
+    void copyingNotice_data()
+    {
+        QTest::addColumn<QString>("fileTitle");
+        QTest::newRow("one file") << QString();
+        QTest::newRow("a run of copies")
+            << QStringLiteral("12 из 345: Очень длинное имя приложения, которое не поместится.jar");
+    }
+
     void copyingNotice()
     {
+        QFETCH(QString, fileTitle);
         ScriptedPrompts prompts;
         Form1 window(prompts);
         QVERIFY(showAndWait(&window));
+        LinkView &view = window;
+        if (!fileTitle.isEmpty())
+            view.showDownloadFile(fileTitle);
+        view.setDownloadRunning(true);
+        // The widest count the notice can show, in place of the first one.
         auto *notice = window.findChild<QPlainTextEdit *>("Text1");
-        // The program too sets the first text before it shows the notice.
-        notice->setPlainText(WidestNotice);
-        notice->show();
-        notice->raise();
+        QStringList lines = notice->toPlainText().split(QLatin1Char('\n'));
+        QCOMPARE(lines.size(), fileTitle.isEmpty() ? 2 : 3);
+        lines.last() = WidestProgress;
+        notice->setPlainText(lines.join(QLatin1Char('\n')));
         QStringList found = misfits(&window);
         QVERIFY2(found.isEmpty(), qPrintable(found.join('\n')));
 
-        // The button goes in the bottom right corner, inside the frame; no text under it.
-        const QPushButton *button = notice->findChild<QPushButton *>();
-        const QRect frame = notice->contentsRect();
-        const QRect buttonBox = button ? button->geometry()
-                                       : QRect(frame.bottomRight() - QPoint(NoticeButton.width() - 1,
-                                                                            NoticeButton.height() - 1),
-                                               NoticeButton);
-        QVERIFY(frame.contains(buttonBox));
+        // The cancel button sits in the notice's corner, inside its frame, over no text.
+        const auto *button = window.findChild<QPushButton *>("cmdCancel");
+        QVERIFY(button->isVisible());
+        const QRect buttonBox(notice->mapFrom(&window, button->pos()), button->size());
+        QVERIFY(notice->contentsRect().contains(buttonBox));
         for (const TextLine &line : textLines(notice)) {
             const QRect ink = line.span.translated(notice->viewport()->geometry().topLeft());
             QVERIFY2(!ink.intersects(buttonBox), qPrintable(QStringLiteral("\"%1\" under the button").arg(line.text)));
