@@ -353,6 +353,9 @@ void Form1::setDownloadRunning(bool running)
         placeNotice();
         Text1->raise();
         cmdCancel->raise();
+        // Esc must reach the window, also when the copy was started from the
+        // Enter question, whose closing leaves the keyboard focus nowhere.
+        activateWindow();
         cmdCancel->setFocus();
     }
 }
