@@ -71,7 +71,7 @@ void ReceiveDispatcher::cancelDownload()
         return;
     // The last request written is the one still unanswered.
     const QString request = ChunkCommand(PhonePath(m_link, download.rawName), download.chunkIndex - 1);
-    m_drain.start(m_link.echoBuffer.isEmpty() ? AnsiCodePage::fromText(request) : QByteArray());
+    m_drain.add(m_link.echoBuffer.isEmpty() ? AnsiCodePage::fromText(request) : QByteArray());
     forgetReply();
     if (m_run)
         finishRun(true);

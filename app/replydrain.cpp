@@ -1,5 +1,7 @@
 #include "replydrain.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr QByteArrayView Ok = "OK";
@@ -7,14 +9,22 @@ constexpr QByteArrayView Error = "ERROR";
 constexpr QByteArrayView Echo = "AT";
 constexpr QByteArrayView ResultFraming = "\r\n";
 
+// How much of the line end after a result code the text holds.
+qsizetype framingIn(QByteArrayView after)
+{
+    qsizetype framed = 0;
+    while (framed < after.size() && framed < ResultFraming.size() && after[framed] == ResultFraming[framed])
+        ++framed;
+    return framed;
+}
+
 } // namespace
 
-void ReplyDrain::start(const QByteArray &ownEcho)
+void ReplyDrain::add(const QByteArray &ownEcho)
 {
-    m_active = true;
-    m_ownEcho = ownEcho;
-    m_held.clear();
-    m_from = 0;
+    ++m_replies;
+    if (!ownEcho.isEmpty())
+        m_ownEchoes.append(ownEcho);
     m_owedFraming.clear();
 }
 
@@ -30,21 +40,27 @@ std::optional<QByteArray> ReplyDrain::take(const QByteArray &text)
 
         if (echo >= 0 && (result < 0 || echo < result)) {
             const QByteArrayView from = held.sliced(echo);
-            if (m_ownEcho.isEmpty() || !(from.startsWith(m_ownEcho) || QByteArrayView(m_ownEcho).startsWith(from)))
+            const auto own = std::find_if(m_ownEchoes.cbegin(), m_ownEchoes.cend(), [from](const QByteArray &line) {
+                return from.startsWith(line) || QByteArrayView(line).startsWith(from);
+            });
+            if (own == m_ownEchoes.cend())
                 return finish(from);
-            if (from.size() < m_ownEcho.size()) {
+            if (from.size() < own->size()) {
                 m_from = echo; // the echo is not all there yet
                 return std::nullopt;
             }
-            m_from = echo + m_ownEcho.size();
-            m_ownEcho.clear();
+            m_from = echo + own->size();
+            m_ownEchoes.erase(own);
             continue;
         }
         if (result >= 0) {
-            QByteArrayView after = held.sliced(result + (result == ok ? Ok.size() : Error.size()));
-            qsizetype framed = 0;
-            while (framed < after.size() && framed < ResultFraming.size() && after[framed] == ResultFraming[framed])
-                ++framed;
+            const qsizetype end = result + (result == ok ? Ok.size() : Error.size());
+            const QByteArrayView after = held.sliced(end);
+            const qsizetype framed = framingIn(after);
+            if (--m_replies > 0) {
+                m_from = end + framed;
+                continue;
+            }
             const QByteArray owed = framed == after.size() ? ResultFraming.sliced(framed).toByteArray() : QByteArray();
             QByteArray rest = finish(after.sliced(framed));
             m_owedFraming = owed;
@@ -59,8 +75,8 @@ std::optional<QByteArray> ReplyDrain::take(const QByteArray &text)
 QByteArray ReplyDrain::finish(QByteArrayView rest)
 {
     const QByteArray kept = rest.toByteArray();
-    m_active = false;
-    m_ownEcho.clear();
+    m_replies = 0;
+    m_ownEchoes.clear();
     m_held.clear();
     m_from = 0;
     m_owedFraming.clear();

@@ -1,32 +1,34 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayList>
 #include <optional>
 
-// What the phone still sends for a read request whose copy the user cancelled. It
-// is dropped up to and including the result code that ends it, or up to the echo
-// of a later command, which shows that the phone dropped the request itself. Hex
-// data never holds "OK", "ERROR" or "AT", so neither can be mistaken in it.
+// What the phone still sends for read requests whose copies the user cancelled.
+// Each such reply is dropped up to and including the result code that ends it;
+// the echo of a later command ends the dropping at once, as it shows that the
+// phone dropped the cancelled requests itself. Hex data never holds "OK",
+// "ERROR" or "AT", so none of them can be mistaken in it.
 class ReplyDrain
 {
 public:
-    // ownEcho: the cancelled request as the phone echoes it, when that echo has
-    // not arrived yet; it is dropped like the rest of the reply.
-    void start(const QByteArray &ownEcho);
-    bool isActive() const { return m_active; }
+    // One more reply to drop. ownEcho: the cancelled request as the phone echoes
+    // it, when that echo has not arrived yet; it is dropped with the reply.
+    void add(const QByteArray &ownEcho);
+    bool isActive() const { return m_replies > 0; }
 
-    // Takes received text: nullopt while it still belongs to the cancelled reply,
-    // else what follows that reply, to be handled as usual.
+    // Takes received text: nullopt while it still belongs to cancelled replies,
+    // else what follows them, to be handled as usual.
     std::optional<QByteArray> take(const QByteArray &text);
-    // The line end still owed by the result code that ended the reply, when the
-    // text ended before it.
+    // The line end still owed by the result code that ended the last reply, when
+    // the text ended before it.
     QByteArray owedFraming() const { return m_owedFraming; }
 
 private:
     QByteArray finish(QByteArrayView rest);
 
-    bool m_active = false;
-    QByteArray m_ownEcho;
+    int m_replies = 0;
+    QByteArrayList m_ownEchoes;
     QByteArray m_held;
     qsizetype m_from = 0;
     QByteArray m_owedFraming;

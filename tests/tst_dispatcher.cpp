@@ -259,6 +259,28 @@ private slots:
         }
     }
 
+    void cancellingAgainBeforeThePhoneCaughtUp()
+    {
+        for (qsizetype cut = 0; cut < 120; ++cut) {
+            FakePhone phone;
+            phone.receive(Listing);
+            QCOMPARE(phone.startDownload(0), std::nullopt);
+            const QByteArray first = ReadReply(phone.port.written.last().toLatin1(), "first", 5);
+            phone.receive(first.first(50));
+            phone.link.cancelDownload();
+            QCOMPARE(phone.startDownload(0), std::nullopt);
+            phone.link.cancelDownload();
+            QCOMPARE(phone.link.refresh(), std::nullopt);
+            phone.view.clearEntries();
+
+            const QByteArray second = ReadReply(phone.port.written.at(1).toLatin1(), "second", 6);
+            phone.receiveInPieces(first.sliced(50) + second + Listing, {cut});
+            QCOMPARE(phone.prompts.messageTexts(), QStringList());
+            QVERIFY(phone.prompts.offeredBytes.isEmpty());
+            QCOMPARE(phone.view.readableNames, Listed);
+        }
+    }
+
     void runOfCopiesSkipsWhatFailsAndEndsWithTheDevice()
     {
         FakePhone phone;
