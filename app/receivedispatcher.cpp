@@ -113,7 +113,8 @@ void ReceiveDispatcher::handlePiece(const QByteArray &piece)
     const qsizetype resultEnd = qMax(endOf(error, Error), endOf(ok, Ok));
     if (resultEnd >= 0)
         oweFramingAfter(gathered.sliced(resultEnd));
-    else if (m_link.download.state == Download::State::Reading)
+    else if (m_link.download.state == Download::State::Reading && gathered.startsWith(FileReadEcho))
+        // Only a reply that will count as the file's: any other's digits are never added.
         m_view.showDownloadProgress(m_link.download.fileData.size() + m_pieceProgress.bytesIn(gathered));
 
     if (error >= 0 && m_run && m_link.download.state == Download::State::Reading) {
