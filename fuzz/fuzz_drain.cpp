@@ -1,0 +1,65 @@
+// The drain that drops what the phone still sends for cancelled reads. Any bytes,
+// cut anywhere: what it hands on, with the line end it leaves owed taken off the
+// text that follows, is the same as when the text comes in one piece.
+#include "fuzzcheck.h"
+#include "app/replydrain.h"
+
+#include <QByteArrayList>
+
+#include <cstddef>
+#include <cstdint>
+#include <random>
+
+namespace {
+
+// A cancelled request whose echo has not arrived yet.
+const QByteArray CancelledEcho = "AT*ERIF=\"2F612E6A6172\",0,65535\r";
+
+ReplyDrain drainOwing(uint8_t setup)
+{
+    ReplyDrain drain;
+    for (int reply = 0; reply <= setup % 3; ++reply)
+        drain.add(setup & (8 << reply) ? CancelledEcho : QByteArray());
+    return drain;
+}
+
+// What the dispatcher does with the next text: takes off as much of the owed
+// line end as it begins with.
+QByteArray withoutOwed(const QByteArray &owed, const QByteArray &text)
+{
+    qsizetype matched = 0;
+    while (matched < owed.size() && matched < text.size() && text[matched] == owed[matched])
+        ++matched;
+    return text.sliced(matched);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    if (size < 2)
+        return 0;
+    const uint8_t setup = data[0];
+    std::minstd_rand random(data[1]);
+    const QByteArray text(reinterpret_cast<const char *>(data) + 2, qsizetype(size) - 2);
+
+    ReplyDrain whole = drainOwing(setup);
+    const std::optional<QByteArray> wholeRest = whole.take(text);
+    FUZZ_CHECK(whole.isActive() == !wholeRest.has_value());
+    // Owed framing means the text ended right after a result code.
+    FUZZ_CHECK(whole.owedFraming().isEmpty() || (wholeRest && wholeRest->isEmpty()));
+
+    ReplyDrain cut = drainOwing(setup);
+    std::optional<QByteArray> handedOn;
+    for (qsizetype from = 0; from < text.size() && !handedOn;) {
+        const qsizetype length = qMin<qsizetype>(text.size() - from, 1 + random() % 16);
+        const std::optional<QByteArray> rest = cut.take(text.sliced(from, length));
+        from += length;
+        if (rest)
+            handedOn = *rest + withoutOwed(cut.owedFraming(), text.sliced(from));
+    }
+    FUZZ_CHECK(handedOn.has_value() == wholeRest.has_value());
+    if (wholeRest)
+        FUZZ_CHECK(*handedOn == *wholeRest);
+    return 0;
+}
