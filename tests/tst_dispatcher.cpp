@@ -308,6 +308,18 @@ private slots:
         QCOMPARE(phone.port.written.size(), 3);
         QVERIFY(!phone.view.downloadRunning);
 
+        // A request that cannot be written skips its file, and the next, to the end.
+        phone.prompts.messages.clear();
+        QCOMPARE(phone.link.copyAll(folder.path(), entries), std::nullopt);
+        phone.port.open = false;
+        answer("\r\n*ERIF41:0,1\r\n\r\nOK\r\n");
+        QCOMPARE(phone.prompts.messageTexts(),
+                 QStringList{QStringLiteral("Скопировано файлов: 1 из 3\nb.jar: 13 Port is not open\n"
+                                            "c.jar: 13 Port is not open")});
+        QVERIFY(!phone.view.downloadRunning);
+        phone.port.open = true;
+        QVERIFY(QFile::remove(folder.filePath("a.jar")));
+
         // A lost device ends the run as it ends a single copy.
         phone.prompts.messages.clear();
         QCOMPARE(phone.link.copyAll(folder.path(), entries), std::nullopt);
