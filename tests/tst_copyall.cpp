@@ -83,6 +83,7 @@ private slots:
         QVERIFY(copyAllInto(session, target.path()));
         QCOMPARE(readFile(target.filePath("tetris (3).jar")), files.value("tetris.jar"));
         QCOMPARE(readFile(target.filePath("Игра (2).jar")), files.value("Игра.jar"));
+        QCOMPARE(readFile(target.filePath("z (2).jad")), files.value("z.jad"));
     }
 
     void aRefusedFileIsSkippedAndNamed()
