@@ -114,7 +114,7 @@ QString MSC::deviceForPort(int port)
 MaybeFailure MSC::setCommPort(qint16 port)
 {
     if (m_port.isOpen())
-        return Failure{FailureCode::DeviceBusy, QStringLiteral("Port already open")};
+        return alreadyOpen();
     if (port < 1)
         return Failure{FailureCode::InvalidPortNumber, QStringLiteral("Invalid port number")};
     m_commPort = port;
@@ -125,7 +125,7 @@ MaybeFailure MSC::setCommPort(qint16 port)
 MaybeFailure MSC::setCommDevice(const QString &path)
 {
     if (m_port.isOpen())
-        return Failure{FailureCode::DeviceBusy, QStringLiteral("Port already open")};
+        return alreadyOpen();
     m_commDevice = path;
     return std::nullopt;
 }
@@ -153,7 +153,7 @@ MaybeFailure MSC::setPortOpen(bool open)
         return std::nullopt;
     }
     if (m_port.isOpen())
-        return Failure{FailureCode::DeviceBusy, QStringLiteral("Port already open")};
+        return alreadyOpen();
 
     const bool numbered = m_commDevice.isEmpty();
     m_device = numbered ? deviceForPort(m_commPort) : m_commDevice;
@@ -289,6 +289,11 @@ bool MSC::inputWaiting() const
 {
     return !m_salvaged.isEmpty()
            || (m_port.isOpen() && m_port.bytesAvailable() >= qMax<qint16>(1, m_rThreshold));
+}
+
+Failure MSC::alreadyOpen()
+{
+    return Failure{FailureCode::DeviceBusy, QStringLiteral("Port already open")};
 }
 
 Failure MSC::raisedFailure()

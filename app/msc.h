@@ -55,6 +55,8 @@ private:
     void raise(int event);
     bool inputWaiting() const;
     Failure portFailure() const;
+    // What the port, its number and its device refuse to change while open.
+    static Failure alreadyOpen();
     // The failure of the call that just failed: the port's error, or the one the
     // device raised during the call.
     Failure raisedFailure();

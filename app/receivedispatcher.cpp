@@ -192,9 +192,7 @@ void ReceiveDispatcher::handleFileReadReply()
         m_view.showDownloadProgress(download.fileData.size());
         if (const MaybeFailure failure
             = RequestChunk(m_port, PhonePath(m_link, download.rawName), download.chunkIndex)) {
-            // A device that vanished under the write closed the port; its own event
-            // follows, ends the copy and says what happened.
-            if (!m_port.isPortOpen() && failure->code != FailureCode::PortNotOpen)
+            if (lostUnderWrite(*failure))
                 break;
             if (m_run) {
                 skipInRun(failure->message());
@@ -243,6 +241,13 @@ void ReceiveDispatcher::handleDeviceLost()
     m_prompts.message(text, Prompts::Icon::None);
 }
 
+bool ReceiveDispatcher::lostUnderWrite(const Failure &failure) const
+{
+    // A device that vanished under the write closed the port; its own event
+    // follows, ends the copy and says what happened.
+    return !m_port.isPortOpen() && failure.code != FailureCode::PortNotOpen;
+}
+
 void ReceiveDispatcher::skipInRun(const QString &reason)
 {
     m_link.download.end();
@@ -263,8 +268,7 @@ void ReceiveDispatcher::continueRun()
             return;
         }
         download.end();
-        // As for a single copy: a device that vanished under the write says so itself.
-        if (!m_port.isPortOpen() && failure->code != FailureCode::PortNotOpen)
+        if (lostUnderWrite(*failure))
             return;
         m_run->skipCurrent(failure->message());
     }

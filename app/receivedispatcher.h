@@ -1,5 +1,6 @@
 #pragma once
 
+#include "failure.h"
 #include "replydrain.h"
 #include "phonefs/copyall.h"
 #include "phonefs/download.h"
@@ -35,6 +36,8 @@ private:
     void endDownload();
     void forgetReply();
     void handleDeviceLost();
+    // True when a write failed because the device went: the lost-device event reports it.
+    bool lostUnderWrite(const Failure &failure) const;
     // In a run of copies: the current file could not be copied; on to the next.
     void skipInRun(const QString &reason);
     void continueRun();
