@@ -158,10 +158,7 @@ MaybeFailure MSC::setPortOpen(bool open)
     const bool numbered = m_commDevice.isEmpty();
     m_device = numbered ? deviceForPort(m_commPort) : m_commDevice;
     m_port.setPortName(m_device);
-    m_opening = true;
-    const bool opened = m_port.open(QIODevice::ReadWrite);
-    m_opening = false;
-    if (!opened) {
+    if (!m_port.open(QIODevice::ReadWrite)) {
         const Failure failure = DescribeOpenFailure(
             GatherOpenFailureFacts(m_port.error(), numbered ? m_commPort : 0, m_device, m_port.errorString()));
         m_port.clearError();
@@ -231,7 +228,9 @@ void MSC::handleReadyRead()
 
 void MSC::handleError(QSerialPort::SerialPortError error)
 {
-    if (error == QSerialPort::NoError || m_opening || !m_port.isOpen())
+    // A failure to open is reported by setPortOpen: QSerialPort marks itself open
+    // only once the device is open and set up.
+    if (error == QSerialPort::NoError || !m_port.isOpen())
         return;
 
     const QString reason = m_port.errorString();

@@ -77,7 +77,6 @@ private:
     MaybeFailure m_raised;
     QQueue<int> m_pendingEvents;
     bool m_delivering = false;
-    bool m_opening = false;
     bool m_inputTaken = false;
     // Bytes taken from the port when it had to be closed under us, so none are lost.
     QByteArray m_salvaged;
