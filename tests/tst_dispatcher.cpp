@@ -81,6 +81,9 @@ private slots:
         phone.receive(Listing);
         QCOMPARE(phone.view.readableNames, Listed);
         QCOMPARE(phone.prompts.messages.size(), 1);
+        // With echo off the result code can be all there is.
+        phone.receive("ERROR\r\n");
+        QCOMPARE(phone.prompts.messageTexts(), QStringList(2, CommandError));
     }
 
     void errorAndOkInOnePieceShowThenRoute()

@@ -116,6 +116,7 @@ private slots:
         QTest::newRow("garbage count asks for more")
             << echo + "\r\n*ERIF41:0,zz\r\n\r\nOK\r\n" << QByteArray("A") << false;
         QTest::newRow("only OK") << QByteArray("\r\nOK\r\n") << QByteArray() << false;
+        QTest::newRow("echo off") << QByteArray("\r\n*ERIF4142:0,2\r\n\r\nOK\r\n") << QByteArray("AB") << true;
         QTest::newRow("lower-case digits") << echo + "\r\n*ERIFff0a:0,2\r\n\r\nOK\r\n" << QByteArray("\xff\n") << true;
     }
 

@@ -107,10 +107,12 @@ private slots:
             const QByteArray piece = control.input();
             received += piece;
             // The first handler sits in a modal loop, as a message box would, while
-            // more arrives.
+            // more arrives and the device goes.
             if (piece.startsWith("first")) {
                 phone.write("second");
-                QTest::qWait(100);
+                QTest::qWait(50);
+                phone.hangUp();
+                QTest::qWait(50);
             }
             --depth;
         });
@@ -118,6 +120,8 @@ private slots:
         phone.write("first");
         QTRY_COMPARE(received, QByteArray("firstsecond"));
         QCOMPARE(deepest, 1);
+        // The loss waited behind the data, and was not merged away with it.
+        QTRY_COMPARE(control.commEvent(), int(SerialControl::DeviceLostEvent));
     }
 
     void lostDeviceIsOneEventAndKeepsWhatArrived()
