@@ -89,11 +89,12 @@ void ReceiveDispatcher::handlePiece(const QByteArray &piece)
 {
     QByteArray fresh = withoutOwedFraming(piece);
     if (m_drain.isActive()) {
-        std::optional<QByteArray> rest = m_drain.take(fresh);
+        const std::optional<QByteArray> rest = m_drain.take(fresh);
         if (!rest)
             return;
-        m_owedFraming = m_drain.owedFraming();
-        fresh = std::move(*rest);
+        // The line end of the result code that ended the drain is framing too.
+        oweFramingAfter({});
+        fresh = withoutOwedFraming(*rest);
         if (fresh.isEmpty())
             return;
     }

@@ -7,16 +7,6 @@ namespace {
 constexpr QByteArrayView Ok = "OK";
 constexpr QByteArrayView Error = "ERROR";
 constexpr QByteArrayView Echo = "AT";
-constexpr QByteArrayView ResultFraming = "\r\n";
-
-// How much of the line end after a result code the text holds.
-qsizetype framingIn(QByteArrayView after)
-{
-    qsizetype framed = 0;
-    while (framed < after.size() && framed < ResultFraming.size() && after[framed] == ResultFraming[framed])
-        ++framed;
-    return framed;
-}
 
 } // namespace
 
@@ -25,7 +15,6 @@ void ReplyDrain::add(const QByteArray &ownEcho)
     ++m_replies;
     if (!ownEcho.isEmpty())
         m_ownEchoes.append(ownEcho);
-    m_owedFraming.clear();
 }
 
 std::optional<QByteArray> ReplyDrain::take(const QByteArray &text)
@@ -55,16 +44,11 @@ std::optional<QByteArray> ReplyDrain::take(const QByteArray &text)
         }
         if (result >= 0) {
             const qsizetype end = result + (result == ok ? Ok.size() : Error.size());
-            const QByteArrayView after = held.sliced(end);
-            const qsizetype framed = framingIn(after);
             if (--m_replies > 0) {
-                m_from = end + framed;
+                m_from = end;
                 continue;
             }
-            const QByteArray owed = framed == after.size() ? ResultFraming.sliced(framed).toByteArray() : QByteArray();
-            QByteArray rest = finish(after.sliced(framed));
-            m_owedFraming = owed;
-            return rest;
+            return finish(held.sliced(end));
         }
         // A keyword may be cut at the end; look at that end again with the next text.
         m_from = qMax(m_from, held.size() - (Error.size() - 1));
@@ -79,6 +63,5 @@ QByteArray ReplyDrain::finish(QByteArrayView rest)
     m_ownEchoes.clear();
     m_held.clear();
     m_from = 0;
-    m_owedFraming.clear();
     return kept;
 }

@@ -18,11 +18,9 @@ public:
     bool isActive() const { return m_replies > 0; }
 
     // Takes received text: nullopt while it still belongs to cancelled replies,
-    // else what follows them, to be handled as usual.
+    // else what follows them (from the line end after the last result code, or
+    // from a later echo), to be handled as usual.
     std::optional<QByteArray> take(const QByteArray &text);
-    // The line end still owed by the result code that ended the last reply, when
-    // the text ended before it.
-    QByteArray owedFraming() const { return m_owedFraming; }
 
 private:
     QByteArray finish(QByteArrayView rest);
@@ -31,5 +29,4 @@ private:
     QByteArrayList m_ownEchoes;
     QByteArray m_held;
     qsizetype m_from = 0;
-    QByteArray m_owedFraming;
 };
