@@ -32,19 +32,6 @@ constexpr std::chrono::milliseconds PieceLengthInterval(100);
 constexpr std::chrono::milliseconds ProgressInterval(200);
 
 // Filling a list would put its first entry in the field; the design text stays.
-void fillKeepingText(QComboBox *combo, const QStringList &entries)
-{
-    const QString designText = combo->currentText();
-    combo->addItems(entries);
-    combo->setCurrentIndex(-1);
-    combo->setEditText(designText);
-    // The design width grows with the font, but the arrow beside the text is the
-    // style's: where the style wants more room for the entries than the design
-    // gives, the field grows to the right, into empty space, rather than
-    // scrolling its text out of view.
-    combo->resize(qMax(combo->width(), combo->sizeHint().width()), combo->height());
-}
-
 void centreOnScreen(QWidget *window)
 {
     if (const QScreen *screen = window->screen())
@@ -134,14 +121,10 @@ debugForm *Form1::debugWindow()
 
 void Form1::Form_Load()
 {
-    QStringList ports;
-    for (int n = 1; n <= 20; ++n)
-        ports.append(QString::number(n));
-    fillKeepingText(Combo1, ports);
     Combo1->refreshDevices();
-    fillKeepingText(Combo2, {QStringLiteral("256000"), QStringLiteral("128000"), QStringLiteral("115200"),
-                             QStringLiteral("57600"), QStringLiteral("56000"), QStringLiteral("38400"),
-                             QStringLiteral("19200"), QStringLiteral("14400"), QStringLiteral("9600")});
+    ReplaceEntriesKeepingText(Combo2, {QStringLiteral("256000"), QStringLiteral("128000"), QStringLiteral("115200"),
+                                       QStringLiteral("57600"), QStringLiteral("56000"), QStringLiteral("38400"),
+                                       QStringLiteral("19200"), QStringLiteral("14400"), QStringLiteral("9600")});
 }
 
 void Form1::Form_Resize()

@@ -2,18 +2,23 @@
 
 #include "serialdevices.h"
 
+void ReplaceEntriesKeepingText(QComboBox *combo, const QStringList &entries)
+{
+    const QString text = combo->currentText();
+    combo->clear();
+    combo->addItems(entries);
+    combo->setCurrentIndex(combo->findText(text));
+    combo->setEditText(text);
+    combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    combo->resize(qMax(combo->width(), combo->sizeHint().width()), combo->height());
+}
+
 void PortCombo::refreshDevices()
 {
-    const QString text = currentText();
-    while (count() > NumberedPorts)
-        removeItem(count() - 1);
-    addItems(SerialDeviceNames());
-    setCurrentIndex(findText(text));
-    setEditText(text);
-    // A device's path is wider than a port number: the field grows to the right,
-    // into the empty space beside it, so a picked one shows whole.
-    setSizeAdjustPolicy(QComboBox::AdjustToContents);
-    resize(qMax(width(), sizeHint().width()), height());
+    QStringList entries;
+    for (int n = 1; n <= NumberedPorts; ++n)
+        entries.append(QString::number(n));
+    ReplaceEntriesKeepingText(this, entries + SerialDeviceNames());
 }
 
 void PortCombo::showPopup()
