@@ -44,7 +44,8 @@ private slots:
         const QStringList coarseSplit{"--split", "anywhere", "--max-piece", "3000", "--pause-us", "100",
                                       "--chunk-width", "4096"};
         QTest::newRow("empty") << 0 << fineSplit;
-        QTest::newRow("1234 bytes") << 1234 << fineSplit;
+        QTest::newRow("1234 bytes, cut only where a phone may")
+            << 1234 << QStringList{"--split", "safe", "--max-piece", "5", "--pause-us", "100"};
         QTest::newRow("one full piece") << 65535 << coarseSplit;
         QTest::newRow("two full pieces") << 131070 << coarseSplit;
         QTest::newRow("200000 bytes") << 200000 << coarseSplit;
