@@ -302,6 +302,14 @@ Failure MSC::raisedFailure()
     return failure;
 }
 
+// The serial layer's codes are shown as Qt 6 numbers them; app/failure.h lists
+// them, and the program's own codes for the same failures agree.
+static_assert(QSerialPort::DeviceNotFoundError == FailureCode::DeviceNotFound
+              && QSerialPort::PermissionError == FailureCode::PermissionDenied
+              && QSerialPort::OpenError == FailureCode::DeviceBusy && QSerialPort::ReadError == 5
+              && QSerialPort::UnsupportedOperationError == FailureCode::SettingRefused
+              && QSerialPort::UnknownError == FailureCode::SerialOther && QSerialPort::NotOpenError == 10);
+
 Failure MSC::portFailure() const
 {
     const int code = m_port.error() == QSerialPort::NoError ? FailureCode::SerialOther

@@ -351,8 +351,9 @@ private slots:
     {
         FakePhone phone;
         phone.port.open = false;
-        phone.port.handshakingFailure = Failure{10, QStringLiteral("/dev/fake: XON/XOFF flow control refused")};
-        QCOMPARE(phone.link.connectPort(QStringLiteral("5"), QStringLiteral("115200"))->code, 10);
+        phone.port.handshakingFailure = Failure{FailureCode::SettingRefused,
+                                                QStringLiteral("/dev/fake: XON/XOFF flow control refused")};
+        QCOMPARE(phone.link.connectPort(QStringLiteral("5"), QStringLiteral("115200"))->code, FailureCode::SettingRefused);
         QVERIFY(!phone.port.open);
 
         phone.port.handshakingFailure.reset();
