@@ -92,7 +92,8 @@ void ReceiveDispatcher::handlePiece(const QByteArray &piece)
         const std::optional<QByteArray> rest = m_drain.take(fresh);
         if (!rest)
             return;
-        // The line end of the result code that ended the drain is framing too.
+        // After the result code that ended the drain its line end may follow, to be
+        // dropped; text from a later echo starts with none of it.
         oweFramingAfter({});
         fresh = withoutOwedFraming(*rest);
         if (fresh.isEmpty())
