@@ -128,6 +128,7 @@ private slots:
         QCOMPARE(BytesToText(QByteArray("\xE9\0\xE9", 3), 1252), QStringLiteral("é"));
         QCOMPARE(TextToBytes(QStringLiteral("é"), 1252), QByteArray("\xE9"));
         QCOMPARE(TextToBytes(QStringView(u"ab\0cd", 5), CodePage::Ansi), QByteArray("ab"));
+        QCOMPARE(TextToBytes(QStringView(u"\0cd", 3), CodePage::Ansi), QByteArray(""));
         QCOMPARE(BytesToText("x", 123456), std::nullopt);
         QCOMPARE(TextToBytes(u"x", 123456), std::nullopt);
     }
