@@ -46,13 +46,14 @@ private slots:
             {"2147483647,s,6,2", 2147483647, P::SpaceParity, P::Data6, P::TwoStop},
             {"1,E,8,2", 1, P::EvenParity, P::Data8, P::TwoStop},
             {"115200,N,8,1", 115200, P::NoParity, P::Data8, P::OneStop}};
+        MSC control;
         for (const auto &[text, speed, parity, dataBits, stopBits] : accepted) {
             const std::optional<LineSettings> line = ParseLineSettings(QString::fromLatin1(text));
             QVERIFY2(line, text);
             QCOMPARE(std::tuple(line->speed, line->parity, line->dataBits, line->stopBits),
                      std::tuple(speed, parity, dataBits, stopBits));
+            QCOMPARE(messageOf(control.setSettings(QString::fromLatin1(text))), QString());
         }
-        MSC control;
         for (const char *refused : {"9600,x,8,1", "9600,n,4,1", "9600,n,9,1", "9600,n,8,3", "9600,n,8"}) {
             QCOMPARE(messageOf(control.setSettings(QString::fromLatin1(refused))),
                      QStringLiteral("104 Invalid settings \"%1\"").arg(QLatin1String(refused)));
