@@ -31,7 +31,6 @@ const QColor LampGreen(0, 255, 0);
 constexpr std::chrono::milliseconds PieceLengthInterval(100);
 constexpr std::chrono::milliseconds ProgressInterval(200);
 
-// Filling a list would put its first entry in the field; the design text stays.
 void centreOnScreen(QWidget *window)
 {
     if (const QScreen *screen = window->screen())
