@@ -1,5 +1,6 @@
 #include "copyall.h"
 
+#include "safefilename.h"
 #include "savedownload.h"
 
 #include <QDir>
@@ -7,12 +8,8 @@
 
 CopyAll::CopyAll(const QString &folder, const QList<Entry> &entries)
     : m_folder(folder)
+    , m_entries(entries)
 {
-    // The listing names the folder itself as "."; it is no application.
-    for (const Entry &entry : entries) {
-        if (entry.rawName != ".")
-            m_entries.append(entry);
-    }
 }
 
 QString CopyAll::currentTitle() const
@@ -24,7 +21,7 @@ QString CopyAll::currentTitle() const
 
 void CopyAll::saveCurrent(const QByteArray &bytes)
 {
-    const QString path = freePath(ProposedFileName(current().readableName));
+    const QString path = freePath(SafeFileName(current().readableName));
     if (const std::optional<QString> failure = WriteWholeFile(path, bytes)) {
         skipCurrent(*failure);
         return;

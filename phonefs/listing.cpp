@@ -50,7 +50,8 @@ Listing ParseListing(QByteArrayView reply)
         const std::optional<QByteArray> rawName = DecodeHex(nameField(line));
         if (!rawName)
             return listing;
-        if (!IsSkippedName(*rawName))
+        // The phone lists the folder itself as "."; it is no application to copy.
+        if (!IsSkippedName(*rawName) && *rawName != ".")
             listing.names.append({*rawName, Utf8ToText(*rawName)});
         if (lineEnd < 0)
             return listing; // every line was an entry line: the scan runs past the end

@@ -34,6 +34,6 @@ QString ListingCommand(const QString &folder);
 
 // Reads the entry lines of a reply: from line 1 on, every line whose first double
 // quote is its 8th character carries a hex name; the first other line ends them.
-// Names without a dot and ".." are left out. A name that is not hex text, or a
+// Names without a dot, "." and ".." are left out. A name that is not hex text, or a
 // reply that ends inside the entries, stops the parse; the names before it stay.
 Listing ParseListing(QByteArrayView reply);

@@ -1,5 +1,6 @@
 #include "savedownload.h"
 
+#include "safefilename.h"
 #include "app/prompts.h"
 #include "windows/cmnDialog.h"
 
@@ -23,20 +24,10 @@ std::optional<QString> WriteWholeFile(const QString &path, const QByteArray &byt
     return std::nullopt;
 }
 
-QString ProposedFileName(const QString &readableName)
-{
-    QString name = readableName;
-    for (QChar &c : name) {
-        if (c == u'/' || c == u'\\' || c.category() == QChar::Other_Control)
-            c = u'_';
-    }
-    return name;
-}
-
 void SaveDownload(Prompts &prompts, const QByteArray &fileData, const QString &readableName,
                   QString &savePath)
 {
-    const QString proposed = ProposedFileName(readableName);
+    const QString proposed = SafeFileName(readableName);
     for (;;) {
         if (cmnDialog::ShowSaveDialog(prompts, proposed, savePath) == 0) {
             prompts.message(QStringLiteral("You Canceled Saving"), Prompts::Icon::Information);

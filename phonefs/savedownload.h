@@ -6,11 +6,6 @@
 
 class Prompts;
 
-// The name proposed in the Save dialog for a name that came from the phone: path
-// separators and control characters become "_", so a corrupt or hostile name
-// cannot point the dialog into another folder.
-QString ProposedFileName(const QString &readableName);
-
 // Writes the whole file or nothing, replacing a file at that path only by a
 // complete new one; on failure, the reason.
 std::optional<QString> WriteWholeFile(const QString &path, const QByteArray &bytes);

@@ -29,13 +29,6 @@ QByteArray readRequests(const QMap<QString, QByteArray> &files, const QStringLis
     return requests;
 }
 
-QStringList applications(const QListWidget *list)
-{
-    QStringList names = rows(list);
-    names.removeAll(QStringLiteral("."));
-    return names;
-}
-
 } // namespace
 
 class CopyAllTest : public QObject
@@ -54,8 +47,8 @@ private slots:
         const QString log = session.saveFolder.filePath("received.log");
         QVERIFY(session.start(files, {"--split", "anywhere", "--max-piece", "3000", "--pause-us", "100",
                                       "--log", log}));
-        QTRY_COMPARE(applications(session.list).size(), 5);
-        const QStringList order = applications(session.list);
+        QTRY_COMPARE(rows(session.list).size(), 5);
+        const QStringList order = rows(session.list);
 
         QTemporaryDir target;
         QVERIFY(writeFile(target.filePath("tetris.jar"), "mine"));
@@ -91,8 +84,8 @@ private slots:
         const QMap<QString, QByteArray> files{{"a.jar", "aaa"}, {"b.jar", "bbb"}, {"c.jar", "ccc"}};
         Session session;
         QVERIFY(session.start(files, {"--fail-read", "2"}));
-        QTRY_COMPARE(applications(session.list).size(), 3);
-        const QStringList order = applications(session.list);
+        QTRY_COMPARE(rows(session.list).size(), 3);
+        const QStringList order = rows(session.list);
 
         QTemporaryDir target;
         QVERIFY(copyAllInto(session, target.path()));
@@ -109,7 +102,7 @@ private slots:
         Session session;
         // About 0.8 seconds a file.
         QVERIFY(session.start(files, {"--rate", "100000"}));
-        QTRY_COMPARE(applications(session.list).size(), 4);
+        QTRY_COMPARE(rows(session.list).size(), 4);
         auto *notice = session.window->findChild<QPlainTextEdit *>("Text1");
 
         QTemporaryDir target;
@@ -123,7 +116,7 @@ private slots:
         QCOMPARE(QDir(target.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"1.jar", "2.jar"}));
 
         session.window->btnRefresh_Click();
-        QTRY_COMPARE(applications(session.list).size(), 4);
+        QTRY_COMPARE(rows(session.list).size(), 4);
         QVERIFY(session.window->centralWidget()->isEnabled());
     }
 

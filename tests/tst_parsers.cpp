@@ -1,13 +1,18 @@
 // The listing and file-read reply parsers on replies as a phone sends them.
 #include "phonefs/download.h"
 #include "phonefs/listing.h"
+#include "phonefs/safefilename.h"
 #include "phonefs/savedownload.h"
 #include "phonefs/textsearch.h"
 #include "support/phonereplies.h"
 #include "support/scriptedprompts.h"
 #include "windows/cmnDialog.h"
 
+#include <QDir>
+#include <QTemporaryDir>
 #include <QTest>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -42,7 +47,7 @@ private slots:
             << listingReply({"*ELIF: \"2E\",0,1", "*ELIF: \"2E2E\",0,1", "*ELIF: \"67616D65\",0,1",
                              "*ELIF: \"67616D652E6A6172\",1234,0", "*ELIF: \"\",0,0",
                              "*ELIF: \"D098D0B3D180D0B02E6A6172\",99,0", "*ELIF: \"2e2e2e\""})
-            << QStringList{".", "game.jar", "Игра.jar", "..."} << true << QByteArray();
+            << QStringList{"game.jar", "Игра.jar", "..."} << true << QByteArray();
         QTest::newRow("quote at position 9")
             << listingReply({"*ELIF: \"612E62\"", "*ELIF:  \"632E64\"", "*ELIF: \"652E66\""})
             << QStringList{"a.b"} << true << QByteArray("*ELIF:  \"632E64\"");
@@ -179,12 +184,47 @@ private slots:
         QCOMPARE(savePath, QStringLiteral("a.jar"));
     }
 
-    void proposedNamesCannotLeaveTheFolder()
+    void savedNamesAreSafeOnBothFileSystems_data()
     {
-        QCOMPARE(ProposedFileName(QStringLiteral("Игра.jar")), QStringLiteral("Игра.jar"));
-        QCOMPARE(ProposedFileName(QStringLiteral("../../.bashrc")), QStringLiteral(".._.._.bashrc"));
-        QCOMPARE(ProposedFileName(QStringLiteral("C:\\evil.jar")), QStringLiteral("C:_evil.jar"));
-        QCOMPARE(ProposedFileName(QStringLiteral("a\tb\nc\u0085.jar")), QStringLiteral("a_b_c_.jar"));
+        QTest::addColumn<QString>("phoneName");
+        QTest::addColumn<QString>("posix");
+        QTest::addColumn<QString>("windows");
+        auto row = [](const char *name, const QString &phoneName, const QString &posix, const QString &windows) {
+            QTest::newRow(name) << phoneName << posix << windows;
+        };
+        row("plain", u"Игра.jar"_s, u"Игра.jar"_s, u"Игра.jar"_s);
+        row("out of the folder", u"../../.bashrc"_s, u".._.._.bashrc"_s, u".._.._.bashrc"_s);
+        row("drive", u"C:\\evil.jar"_s, u"C:_evil.jar"_s, u"C__evil.jar"_s);
+        row("controls", u"a\tb\nc\u0085.jar"_s, u"a_b_c_.jar"_s, u"a_b_c_.jar"_s);
+        row("turned around", u"gnp.\u202Ejar"_s, u"gnp._jar"_s, u"gnp._jar"_s);
+        row("format beyond 16 bits", u"a\U000E0001.jar"_s, u"a_.jar"_s, u"a_.jar"_s);
+        row("line separator", u"a\u2028b.jar"_s, u"a_b.jar"_s, u"a_b.jar"_s);
+        row("stream", u"a:b.jar"_s, u"a:b.jar"_s, u"a_b.jar"_s);
+        row("reserved", u"<>\"|?*.jar"_s, u"<>\"|?*.jar"_s, u"______.jar"_s);
+        row("trailing dots and blanks", u"game.jar. . "_s, u"game.jar. . "_s, u"game.jar"_s);
+        row("device", u"con"_s, u"con"_s, u"_con"_s);
+        row("device with a suffix", u"LPT9.jar"_s, u"LPT9.jar"_s, u"_LPT9.jar"_s);
+        row("device before a blank", u"Com1 .tar.gz"_s, u"Com1 .tar.gz"_s, u"_Com1 .tar.gz"_s);
+        row("no device", u"COM10.jar"_s, u"COM10.jar"_s, u"COM10.jar"_s);
+        row("no device either", u"CONSOLE.jar"_s, u"CONSOLE.jar"_s, u"CONSOLE.jar"_s);
+        row("empty", QString(), u"_"_s, u"_"_s);
+        row("dot", u"."_s, u"_"_s, u"_"_s);
+        row("two dots", u".."_s, u"__"_s, u"_"_s);
+        row("only dots and blanks", u". ."_s, u". ."_s, u"_"_s);
+    }
+
+    void savedNamesAreSafeOnBothFileSystems()
+    {
+        QFETCH(QString, phoneName);
+        QFETCH(QString, posix);
+        QFETCH(QString, windows);
+        QCOMPARE(SafeFileName(phoneName, FileNameRules::Posix), posix);
+        QCOMPARE(SafeFileName(phoneName, FileNameRules::Windows), windows);
+        // Written where it is meant to go, and found there under that very name.
+        QTemporaryDir folder;
+        const QString saved = SafeFileName(phoneName);
+        QCOMPARE(WriteWholeFile(folder.filePath(saved), "x"), std::nullopt);
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList{saved});
     }
 };
 
