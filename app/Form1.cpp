@@ -62,9 +62,9 @@ Form1::Form1(Prompts &prompts, QWidget *parent)
     , m_pieceLengthDisplay(PieceLengthInterval, [this](qint64 length) {
         Txt2Write->setText(QString::number(length));
     })
-    , m_progressDisplay(ProgressInterval, [this](qint64 bytesReceived) {
-        const qint64 dataMilliseconds = m_dataClock.isValid() ? m_dataClock.elapsed() : 0;
-        Text1->setPlainText(CopyingNoticeText(m_noticeTitle, bytesReceived, dataMilliseconds, m_bytesWhenDataStarted));
+    , m_progressDisplay(ProgressInterval, [this](qint64) {
+        // The count and its moment as last reported: the rate pairs them.
+        Text1->setPlainText(CopyingNoticeText(m_noticeTitle, m_progress.text()));
     })
 {
     setObjectName(QStringLiteral("Form1"));
@@ -323,12 +323,8 @@ void Form1::setDownloadRunning(bool running)
 {
     setInputEnabled(!running);
     const bool starting = running && Text1->isHidden();
-    if (starting) {
-        // A new copy starts counting from nothing, not from where the last one ended.
-        m_dataClock.invalidate();
-        m_bytesWhenDataStarted = 0;
-        m_progressDisplay.showNow(0);
-    }
+    if (starting)
+        restartProgress();
     Text1->setVisible(running);
     cmdCancel->setVisible(running);
     if (starting) {
@@ -344,20 +340,22 @@ void Form1::setDownloadRunning(bool running)
 
 void Form1::showDownloadProgress(qint64 bytesReceived)
 {
-    if (bytesReceived > 0 && !m_dataClock.isValid()) {
-        m_dataClock.start();
-        m_bytesWhenDataStarted = bytesReceived;
-    }
+    m_progress.update(bytesReceived);
     m_progressDisplay.setValue(bytesReceived);
 }
 
 void Form1::showDownloadFile(const QString &title)
 {
     m_noticeTitle = fitToNotice(title);
-    m_dataClock.invalidate();
-    m_bytesWhenDataStarted = 0;
-    m_progressDisplay.showNow(0);
+    restartProgress();
     placeNotice();
+}
+
+void Form1::restartProgress()
+{
+    // A new file starts counting from nothing, not from where the last one ended.
+    m_progress.restart();
+    m_progressDisplay.showNow(0);
 }
 
 void Form1::showPieceLength(qsizetype length)

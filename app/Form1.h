@@ -1,11 +1,11 @@
 #pragma once
 
+#include "copyprogress.h"
 #include "failure.h"
 #include "linkview.h"
 #include "phonelink.h"
 #include "throttleddisplay.h"
 
-#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPointer>
 
@@ -73,6 +73,7 @@ private:
     void createMenus();
     // Sizes the copying notice for its lines and puts the cancel button in its corner.
     void placeNotice();
+    void restartProgress();
     // The line, shortened in the middle where it would be wider than the notice.
     QString fitToNotice(const QString &line) const;
     // Copying all needs an open port, something listed, and a window taking input.
@@ -137,9 +138,7 @@ private:
 
     ThrottledDisplay m_pieceLengthDisplay;
     ThrottledDisplay m_progressDisplay;
-    // Runs from the first data of a copy, for its rate.
-    QElapsedTimer m_dataClock;
-    qint64 m_bytesWhenDataStarted = 0;
+    CopyProgress m_progress;
     // The file being copied in a run of copies, shown on the notice.
     QString m_noticeTitle;
 };

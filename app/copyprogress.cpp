@@ -1,4 +1,4 @@
-#include "noticetext.h"
+#include "copyprogress.h"
 
 namespace {
 
@@ -20,14 +20,32 @@ QString kilobytes(double bytes)
 
 } // namespace
 
-QString CopyingNoticeText(const QString &fileTitle, qint64 bytesReceived, qint64 dataMilliseconds,
-                          qint64 bytesBefore)
+QString ProgressText(qint64 bytesReceived, qint64 dataMilliseconds, qint64 bytesBefore)
 {
     QString progress = QStringLiteral("%1 байт").arg(withBlankThousands(QString::number(bytesReceived)));
     if (dataMilliseconds >= RateAfterMilliseconds) {
         const double perSecond = double(bytesReceived - bytesBefore) * 1000 / double(dataMilliseconds);
         progress += QStringLiteral(", %1 КБ/с").arg(kilobytes(perSecond));
     }
-    const QString heading = QStringLiteral("ИДЕТ КОПИРОВАНИЕ\n");
-    return fileTitle.isEmpty() ? heading + progress : heading + fileTitle + QLatin1Char('\n') + progress;
+    return progress;
+}
+
+void CopyProgress::restart()
+{
+    *this = CopyProgress();
+}
+
+void CopyProgress::update(qint64 bytesReceived)
+{
+    if (bytesReceived > 0 && !m_dataClock.isValid()) {
+        m_dataClock.start();
+        m_bytesWhenDataStarted = bytesReceived;
+    }
+    m_bytes = bytesReceived;
+    m_dataMilliseconds = m_dataClock.isValid() ? m_dataClock.elapsed() : 0;
+}
+
+QString CopyProgress::text() const
+{
+    return ProgressText(m_bytes, m_dataMilliseconds, m_bytesWhenDataStarted);
 }

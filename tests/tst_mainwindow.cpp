@@ -1,5 +1,6 @@
 // The main window as it starts: lists, menus and the resize rule.
 #include "app/Form1.h"
+#include "app/copyprogress.h"
 #include "app/noticetext.h"
 #include "app/resizerule.h"
 #include "app/serialdevices.h"
@@ -142,8 +143,9 @@ private slots:
         QFETCH(qint64, milliseconds);
         QFETCH(qint64, bytesBefore);
         QFETCH(QString, progress);
-        QCOMPARE(CopyingNoticeText(QString(), bytes, milliseconds, bytesBefore), QStringLiteral("ИДЕТ КОПИРОВАНИЕ\n") + progress);
-        QCOMPARE(CopyingNoticeText(QStringLiteral("2 из 5: Игра.jar"), bytes, milliseconds, bytesBefore),
+        QCOMPARE(ProgressText(bytes, milliseconds, bytesBefore), progress);
+        QCOMPARE(CopyingNoticeText(QString(), progress), QStringLiteral("ИДЕТ КОПИРОВАНИЕ\n") + progress);
+        QCOMPARE(CopyingNoticeText(QStringLiteral("2 из 5: Игра.jar"), progress),
                  QStringLiteral("ИДЕТ КОПИРОВАНИЕ\n2 из 5: Игра.jar\n") + progress);
     }
 
