@@ -25,8 +25,12 @@ std::optional<QString> toText(QByteArrayView bytes, int codePage)
         return QString();
     const int length = MultiByteToWideChar(*page, 0, bytes.data(), int(bytes.size()), nullptr, 0);
     QString text(length, Qt::Uninitialized);
-    MultiByteToWideChar(*page, 0, bytes.data(), int(bytes.size()),
-                        reinterpret_cast<wchar_t *>(text.data()), length);
+    // 0 is the API's failure, never an empty result: the input is not empty.
+    if (length == 0
+        || MultiByteToWideChar(*page, 0, bytes.data(), int(bytes.size()), reinterpret_cast<wchar_t *>(text.data()),
+                               length) != length) {
+        return std::nullopt;
+    }
     return text;
 }
 
@@ -40,7 +44,10 @@ std::optional<QByteArray> fromText(QStringView text, int codePage)
     const auto *wide = reinterpret_cast<const wchar_t *>(text.utf16());
     const int length = WideCharToMultiByte(*page, 0, wide, int(text.size()), nullptr, 0, nullptr, nullptr);
     QByteArray bytes(length, Qt::Uninitialized);
-    WideCharToMultiByte(*page, 0, wide, int(text.size()), bytes.data(), length, nullptr, nullptr);
+    if (length == 0
+        || WideCharToMultiByte(*page, 0, wide, int(text.size()), bytes.data(), length, nullptr, nullptr) != length) {
+        return std::nullopt;
+    }
     return bytes;
 }
 
