@@ -4,6 +4,7 @@
 #include "msc.h"
 #include "portnumber.h"
 #include "prompts.h"
+#include "serialdevices.h"
 #include "charset/charsetcommands.h"
 #include "phonefs/download.h"
 #include "phonefs/listing.h"
@@ -40,15 +41,12 @@ PhoneLink::~PhoneLink() = default;
 
 MaybeFailure PhoneLink::connectPort(const QString &portText, const QString &speedText)
 {
-    MaybeFailure failure;
-    if (IsDevicePath(portText)) {
+    qint16 port = 0;
+    MaybeFailure failure = PortNumberFromText(portText, port);
+    if (!failure)
+        failure = m_port.setCommPort(port);
+    else if (IsDeviceName(portText, SerialDeviceNames()))
         failure = m_port.setCommDevice(portText.trimmed());
-    } else {
-        qint16 port = 0;
-        failure = PortNumberFromText(portText, port);
-        if (!failure)
-            failure = m_port.setCommPort(port);
-    }
     if (!failure)
         failure = m_port.setSettings(speedText + LineFormat);
     if (!failure)

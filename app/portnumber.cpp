@@ -20,7 +20,8 @@ MaybeFailure PortNumberFromText(const QString &text, qint16 &port)
     return std::nullopt;
 }
 
-bool IsDevicePath(const QString &text)
+bool IsDeviceName(const QString &text, const QStringList &listedDevices)
 {
-    return text.trimmed().startsWith(QLatin1Char('/'));
+    const QString name = text.trimmed();
+    return name.startsWith(QLatin1Char('/')) || listedDevices.contains(name, Qt::CaseInsensitive);
 }

@@ -1,5 +1,6 @@
 // Connect, Disconnect and Exit of the main window, on a real pseudo-terminal.
 #include "app/Form1.h"
+#include "app/portnumber.h"
 #include "support/phonereplies.h"
 #include "support/pseudoterminal.h"
 #include "support/scriptedprompts.h"
@@ -130,6 +131,9 @@ private slots:
             QVERIFY2(prompts.messages.isEmpty(), qPrintable(prompts.messageTexts().join('|')));
             QCOMPARE(phone.read(ListingLine.size()), ListingLine);
         }
+        // A device the list offers under a name of its own is opened by that name.
+        QVERIFY(IsDeviceName(QStringLiteral(" cnca0 "), {QStringLiteral("COM3"), QStringLiteral("CNCA0")}));
+        QVERIFY(!IsDeviceName(QStringLiteral("CNCA1"), {QStringLiteral("CNCA0")}));
         // A path that is not there fails as a missing device, with no setting to point at it.
         ScriptedPrompts prompts;
         Form1 window(prompts);
