@@ -113,6 +113,7 @@ MaybeFailure MSC::setPortOpen(bool open)
         return failure;
     }
     m_salvaged.clear();
+    m_lossPending = false;
     return applyHandshaking();
 }
 
@@ -144,6 +145,10 @@ MaybeFailure MSC::applyHandshaking()
 
 MaybeFailure MSC::output(const QString &text)
 {
+    // The last bytes of a vanished device are still being handled: a write they
+    // prompt fails because the device went, which its own event then says.
+    if (!m_port.isOpen() && m_lossPending)
+        return m_eventFailure;
     if (!m_port.isOpen())
         return Failure{FailureCode::PortNotOpen, QStringLiteral("Port is not open")};
     const QByteArray bytes = AnsiCodePage::fromText(text);
@@ -196,6 +201,7 @@ void MSC::handleError(QSerialPort::SerialPortError error)
         // report it as one event.
         m_salvaged += m_port.readAll();
         m_port.close();
+        m_lossPending = true;
         QMetaObject::invokeMethod(
             this,
             [this] {
@@ -224,6 +230,8 @@ void MSC::raise(int event)
         m_event = next;
         m_inputTaken = false;
         emit onComm();
+        if (next == DeviceLostEvent)
+            m_lossPending = false;
         // QSerialPort announces no data that arrives while a readyRead() slot runs,
         // as when the handler waits in a modal dialog: look for it here.
         if (m_inputTaken && inputWaiting() && !m_pendingEvents.contains(ReceiveEvent))

@@ -80,4 +80,6 @@ private:
     bool m_inputTaken = false;
     // Bytes taken from the port when it had to be closed under us, so none are lost.
     QByteArray m_salvaged;
+    // The device vanished and its event has not been delivered yet.
+    bool m_lossPending = false;
 };

@@ -114,10 +114,14 @@ private slots:
         int depth = 0;
         int deepest = 0;
         QByteArray received;
+        MaybeFailure writeAfterLoss;
         connect(&control, &MSC::onComm, this, [&] {
             deepest = qMax(deepest, ++depth);
             const QByteArray piece = control.input();
             received += piece;
+            // Bytes that came with the loss: what they prompt fails as the loss.
+            if (piece == "second")
+                writeAfterLoss = control.output(QStringLiteral("AT\r"));
             // The first handler sits in a modal loop, as a message box would, while
             // more arrives and the device goes.
             if (piece.startsWith("first")) {
@@ -134,6 +138,9 @@ private slots:
         QCOMPARE(deepest, 1);
         // The loss waited behind the data, and was not merged away with it.
         QTRY_COMPARE(control.commEvent(), int(SerialControl::DeviceLostEvent));
+        QVERIFY(writeAfterLoss);
+        QCOMPARE(writeAfterLoss->message(), control.eventFailure().message());
+        QCOMPARE(messageOf(control.output(QStringLiteral("AT\r"))), QStringLiteral("13 Port is not open"));
     }
 
     void lostDeviceIsOneEventAndKeepsWhatArrived()
