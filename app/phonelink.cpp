@@ -52,6 +52,9 @@ MaybeFailure PhoneLink::connectPort(const QString &portText, const QString &spee
     if (!failure)
         failure = m_port.setPortOpen(true);
     const bool openedHere = !failure;
+    // Nothing the phone owed on an earlier connection will come on this one.
+    if (openedHere)
+        m_dispatcher.resetLink();
     if (!failure)
         failure = m_port.setHandshaking(SerialControl::RtsCtsXonXoff);
     if (!failure)
@@ -88,14 +91,7 @@ MaybeFailure PhoneLink::refresh()
 
 MaybeFailure PhoneLink::startDownload(const QByteArray &rawName, const QString &readableName)
 {
-    Download &download = m_link.download;
-    download.start(rawName, readableName);
-    if (MaybeFailure failure = RequestChunk(m_port, PhonePath(m_link, rawName), download.chunkIndex)) {
-        download.end();
-        return failure;
-    }
-    m_view.setDownloadRunning(true);
-    return std::nullopt;
+    return m_dispatcher.startDownload(rawName, readableName);
 }
 
 void PhoneLink::cancelDownload()

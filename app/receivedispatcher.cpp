@@ -14,9 +14,15 @@ namespace {
 
 constexpr QByteArrayView Ok = "OK";
 constexpr QByteArrayView Error = "ERROR";
+constexpr QByteArrayView Echo = "AT";
 constexpr QByteArrayView FileReadEcho = "AT*ERIF";
+constexpr QByteArrayView LineStartEcho = "\nAT";
 constexpr QByteArrayView ResultFraming = "\r\n";
 constexpr qsizetype ExpectedReplySize = 2 * PieceLength + 512;
+// No reply of the phone's comes near this: a full piece is 131070 hex digits and
+// a few lines. Beyond it a reply is taken to be endless and is dropped.
+constexpr qsizetype LongestReply = 1 << 20;
+const QString CopyInterrupted = QStringLiteral("Копирование прервано, файл не сохранён.");
 
 // Searches only where the new piece can take part, so a keyword split across two
 // pieces is found once, when its last letter arrives.
@@ -69,14 +75,40 @@ void ReceiveDispatcher::cancelDownload()
     const Download &download = m_link.download;
     if (download.state != Download::State::Reading)
         return;
-    // The last request written is the one still unanswered.
-    const QString request = ChunkCommand(PhonePath(m_link, download.rawName), download.chunkIndex - 1);
-    m_drain.add(m_link.echoBuffer.isEmpty() ? AnsiCodePage::fromText(request) : QByteArray());
+    // What came of the unanswered request's reply so far goes to the drain too: its
+    // echo may stand behind a line the phone sent unasked, or the reply's result
+    // code may have begun. A request already answered, though its reply was not
+    // taken for the file's, is owed nothing.
+    const QByteArray held = m_link.echoBuffer;
     forgetReply();
-    if (m_run)
-        finishRun(true);
-    else
-        endDownload();
+    std::optional<QByteArray> rest;
+    if (!m_unansweredRequest.isEmpty()) {
+        m_drain.add(std::exchange(m_unansweredRequest, {}));
+        rest = m_drain.take(held);
+    }
+    const QString summary = m_run ? endRun(true) : QString();
+    endDownload();
+    if (rest)
+        resumeAfterDrain(*rest);
+    if (!summary.isEmpty())
+        m_prompts.message(summary, Prompts::Icon::Information);
+}
+
+void ReceiveDispatcher::resetLink()
+{
+    m_drain.reset();
+    m_owedFraming.clear();
+}
+
+MaybeFailure ReceiveDispatcher::startDownload(const QByteArray &rawName, const QString &readableName)
+{
+    m_link.download.start(rawName, readableName);
+    if (MaybeFailure failure = requestNextPiece()) {
+        m_link.download.end();
+        return failure;
+    }
+    m_view.setDownloadRunning(true);
+    return std::nullopt;
 }
 
 void ReceiveDispatcher::startCopyAll(const QString &folder, const QList<CopyAll::Entry> &entries)
@@ -87,37 +119,52 @@ void ReceiveDispatcher::startCopyAll(const QString &folder, const QList<CopyAll:
 
 void ReceiveDispatcher::handlePiece(const QByteArray &piece)
 {
-    QByteArray fresh = withoutOwedFraming(piece);
-    if (m_drain.isActive()) {
-        const std::optional<QByteArray> rest = m_drain.take(fresh);
-        if (!rest)
-            return;
-        // After the result code that ended the drain its line end may follow, to be
-        // dropped; text from a later echo starts with none of it.
-        oweFramingAfter({});
-        fresh = withoutOwedFraming(*rest);
-        if (fresh.isEmpty())
-            return;
+    const QByteArray fresh = withoutOwedFraming(piece);
+    if (!m_drain.isActive()) {
+        gather(fresh);
+    } else if (const std::optional<QByteArray> rest = m_drain.take(fresh)) {
+        resumeAfterDrain(*rest);
     }
+}
+
+void ReceiveDispatcher::resumeAfterDrain(const QByteArray &rest)
+{
+    // After the result code that ended the drain its line end may follow, to be
+    // dropped; text from a later echo starts with none of it.
+    oweFramingAfter({});
+    const QByteArray fresh = withoutOwedFraming(rest);
+    if (!fresh.isEmpty())
+        gather(fresh);
+}
+
+void ReceiveDispatcher::gather(const QByteArray &fresh)
+{
     if (m_link.echoBuffer.isEmpty()) {
         // A reply to a read request holds 131070 hex digits; room for it from the
         // start spares copying it again at every doubling as it grows.
         m_link.replyBuffer.reserve(ExpectedReplySize);
         m_link.echoBuffer.reserve(ExpectedReplySize);
     }
-    const qsizetype pieceStart = m_link.echoBuffer.size();
+    qsizetype pieceStart = m_link.echoBuffer.size();
     m_link.replyBuffer += fresh;
     m_link.echoBuffer += fresh;
+    if (!m_link.echoBuffer.startsWith(Echo))
+        pieceStart -= setAsideUnaskedLines(pieceStart);
 
     const QByteArrayView gathered(m_link.echoBuffer);
     const qsizetype error = lastKeywordEndingInPiece(gathered, pieceStart, Error);
     const qsizetype ok = lastKeywordEndingInPiece(gathered, pieceStart, Ok);
     const qsizetype resultEnd = qMax(endOf(error, Error), endOf(ok, Ok));
-    if (resultEnd >= 0)
+    if (resultEnd >= 0) {
+        m_unansweredRequest.clear();
         oweFramingAfter(gathered.sliced(resultEnd));
-    else if (m_link.download.state == Download::State::Reading && gathered.startsWith(FileReadEcho))
+    } else if (gathered.size() > LongestReply) {
+        dropEndlessReply();
+        return;
+    } else if (m_link.download.state == Download::State::Reading && gathered.startsWith(FileReadEcho)) {
         // Only a reply that will count as the file's: any other's digits are never added.
         m_view.showDownloadProgress(m_link.download.fileData.size() + m_pieceProgress.bytesIn(gathered));
+    }
 
     if (error >= 0 && m_run && m_link.download.state == Download::State::Reading) {
         forgetReply();
@@ -149,6 +196,25 @@ void ReceiveDispatcher::handlePiece(const QByteArray &piece)
     }
 }
 
+qsizetype ReceiveDispatcher::setAsideUnaskedLines(qsizetype pieceStart)
+{
+    // Lines such as RING or "+CIEV: ..." that the phone sends unasked between two
+    // replies stand in front of the next echo; they are in the traffic log, and
+    // would hide the echo that tells what the reply answers. Nothing else starts a
+    // line with "AT": not hex data, not a listing's entries.
+    QByteArray &gathered = m_link.echoBuffer;
+    const qsizetype lineStart = gathered.indexOf(LineStartEcho, qMax<qsizetype>(0, pieceStart - 2));
+    if (lineStart < 0 || !(gathered.startsWith('\r') || gathered.startsWith('\n')))
+        return 0;
+    const QByteArrayView unasked = QByteArrayView(gathered).first(lineStart + 1);
+    if (unasked.contains(Ok) || unasked.contains(Error))
+        return 0;
+    const qsizetype length = unasked.size();
+    gathered.remove(0, length);
+    m_link.replyBuffer.remove(0, length);
+    return length;
+}
+
 QByteArray ReceiveDispatcher::withoutOwedFraming(const QByteArray &piece)
 {
     qsizetype matched = 0;
@@ -170,6 +236,10 @@ void ReceiveDispatcher::oweFramingAfter(QByteArrayView after)
 void ReceiveDispatcher::handleFileReadReply()
 {
     Download &download = m_link.download;
+    // A read typed in the debug window, or one whose copy was given up, names no
+    // file to save or to go on with.
+    if (download.state != Download::State::Reading)
+        return;
     download.chunkReply += m_link.echoBuffer;
     switch (ParseChunk(download)) {
     case ChunkOutcome::FileComplete:
@@ -184,16 +254,9 @@ void ReceiveDispatcher::handleFileReadReply()
         endDownload();
         break;
     case ChunkOutcome::NeedMore:
-        // Only a copy the user started asks for more; a read typed in the debug
-        // window names no entry to go on with.
-        if (download.state != Download::State::Reading) {
-            endDownload();
-            break;
-        }
         m_view.setDownloadRunning(true);
         m_view.showDownloadProgress(download.fileData.size());
-        if (const MaybeFailure failure
-            = RequestChunk(m_port, PhonePath(m_link, download.rawName), download.chunkIndex)) {
+        if (const MaybeFailure failure = requestNextPiece()) {
             if (lostUnderWrite(*failure))
                 break;
             if (m_run) {
@@ -215,6 +278,17 @@ void ReceiveDispatcher::handleFileReadReply()
     }
 }
 
+MaybeFailure ReceiveDispatcher::requestNextPiece()
+{
+    Download &download = m_link.download;
+    const QByteArray path = PhonePath(m_link, download.rawName);
+    m_unansweredRequest = AnsiCodePage::fromText(ChunkCommand(path, download.chunkIndex));
+    MaybeFailure failure = RequestChunk(m_port, path, download.chunkIndex);
+    if (failure)
+        m_unansweredRequest.clear();
+    return failure;
+}
+
 void ReceiveDispatcher::endDownload()
 {
     m_link.download.end();
@@ -230,16 +304,28 @@ void ReceiveDispatcher::forgetReply()
 
 void ReceiveDispatcher::handleDeviceLost()
 {
-    const bool copying = m_link.download.state != Download::State::Idle || m_run;
     m_view.setLamp(false);
     forgetReply();
-    m_owedFraming.clear();
-    // The run ends with the device; the files saved so far stay.
-    m_run.reset();
+    interruptCopy(m_port.eventFailure().message());
+}
+
+void ReceiveDispatcher::dropEndlessReply()
+{
+    forgetReply();
+    // Whatever more it brings is dropped through its result code, if it ever ends.
+    m_drain.add({});
+    interruptCopy(QStringLiteral("Ответ телефона не кончается: больше 1 МБ без OK. Ответ отброшен."));
+}
+
+void ReceiveDispatcher::interruptCopy(const QString &why)
+{
+    QString text = why;
+    if (m_link.download.state != Download::State::Idle || m_run)
+        text += QLatin1Char('\n') + CopyInterrupted;
+    // A run ends here; the files saved so far stay, and the user learns how many.
+    if (m_run)
+        text += QLatin1Char('\n') + endRun(false);
     endDownload();
-    QString text = m_port.eventFailure().message();
-    if (copying)
-        text += QStringLiteral("\nКопирование прервано, файл не сохранён.");
     m_prompts.message(text, Prompts::Icon::None);
 }
 
@@ -264,7 +350,7 @@ void ReceiveDispatcher::continueRun()
         const CopyAll::Entry &entry = m_run->current();
         download.start(entry.rawName, entry.readableName);
         m_view.showDownloadFile(m_run->currentTitle());
-        const MaybeFailure failure = RequestChunk(m_port, PhonePath(m_link, entry.rawName), download.chunkIndex);
+        const MaybeFailure failure = requestNextPiece();
         if (!failure) {
             m_view.setDownloadRunning(true);
             return;
@@ -274,14 +360,20 @@ void ReceiveDispatcher::continueRun()
             return;
         m_run->skipCurrent(failure->message());
     }
-    finishRun(false);
+    finishRun();
 }
 
-void ReceiveDispatcher::finishRun(bool cancelled)
+void ReceiveDispatcher::finishRun()
+{
+    const QString summary = endRun(false);
+    endDownload();
+    m_prompts.message(summary, Prompts::Icon::Information);
+}
+
+QString ReceiveDispatcher::endRun(bool cancelled)
 {
     const QString summary = m_run->summary(cancelled);
     m_run.reset();
     m_view.showDownloadFile(QString());
-    endDownload();
-    m_prompts.message(summary, Prompts::Icon::Information);
+    return summary;
 }

@@ -22,26 +22,42 @@ public:
     ReceiveDispatcher(Module1 &link, SerialControl &port, LinkView &view, Prompts &prompts);
 
     void MSC_OnComm();
+    // Starts copying the entry with these names: asks for its first piece.
+    [[nodiscard]] MaybeFailure startDownload(const QByteArray &rawName, const QString &readableName);
     // Stops a running copy at once: nothing more is asked for or saved, and what
     // the phone still sends for it is dropped.
     void cancelDownload();
     // Copies the entries into the folder one after the other, then says how it went.
     void startCopyAll(const QString &folder, const QList<CopyAll::Entry> &entries);
+    // The port was opened: nothing of an earlier connection's replies will come.
+    void resetLink();
 
 private:
     void handlePiece(const QByteArray &piece);
+    void resumeAfterDrain(const QByteArray &rest);
+    // Adds fresh text to the reply and handles the reply once its result code is in.
+    void gather(const QByteArray &fresh);
+    // Drops what the phone sent unasked in front of an echo; how many bytes.
+    qsizetype setAsideUnaskedLines(qsizetype pieceStart);
+    // Asks for the copy's next piece, as the request the phone will echo.
+    [[nodiscard]] MaybeFailure requestNextPiece();
     QByteArray withoutOwedFraming(const QByteArray &piece);
     void oweFramingAfter(QByteArrayView textAfterResultCode);
     void handleFileReadReply();
     void endDownload();
     void forgetReply();
     void handleDeviceLost();
+    void dropEndlessReply();
+    // Ends a copy or run that cannot go on, saying why and, for a run, how far it got.
+    void interruptCopy(const QString &why);
     // True when a write failed because the device went: the lost-device event reports it.
     bool lostUnderWrite(const Failure &failure) const;
     // In a run of copies: the current file could not be copied; on to the next.
     void skipInRun(const QString &reason);
     void continueRun();
-    void finishRun(bool cancelled);
+    void finishRun();
+    // Forgets the run and its notice line; the summary to show.
+    QString endRun(bool cancelled);
 
     Module1 &m_link;
     SerialControl &m_port;
@@ -52,5 +68,7 @@ private:
     QByteArray m_owedFraming;
     PieceProgress m_pieceProgress;
     ReplyDrain m_drain;
+    // The read request written last, until a result code answers it.
+    QByteArray m_unansweredRequest;
     std::optional<CopyAll> m_run;
 };

@@ -8,6 +8,11 @@ constexpr QByteArrayView Ok = "OK";
 constexpr QByteArrayView Error = "ERROR";
 constexpr QByteArrayView Echo = "AT";
 
+bool isLineEnd(char c)
+{
+    return c == '\r' || c == '\n';
+}
+
 } // namespace
 
 void ReplyDrain::add(const QByteArray &ownEcho)
@@ -17,14 +22,14 @@ void ReplyDrain::add(const QByteArray &ownEcho)
         m_ownEchoes.append(ownEcho);
 }
 
-std::optional<QByteArray> ReplyDrain::take(const QByteArray &text)
+std::optional<QByteArray> ReplyDrain::take(QByteArrayView text)
 {
     m_held += text;
     for (;;) {
         const QByteArrayView held(m_held);
-        const qsizetype ok = held.indexOf(Ok, m_from);
-        const qsizetype error = held.indexOf(Error, m_from);
-        const qsizetype echo = held.indexOf(Echo, m_from);
+        const qsizetype ok = held.indexOf(Ok);
+        const qsizetype error = held.indexOf(Error);
+        const qsizetype echo = echoAtLineStart();
         const qsizetype result = ok < 0 ? error : error < 0 ? ok : qMin(ok, error);
 
         if (echo >= 0 && (result < 0 || echo < result)) {
@@ -35,25 +40,43 @@ std::optional<QByteArray> ReplyDrain::take(const QByteArray &text)
             if (own == m_ownEchoes.cend())
                 return finish(from);
             if (from.size() < own->size()) {
-                m_from = echo; // the echo is not all there yet
+                drop(echo); // the echo is not all there yet
                 return std::nullopt;
             }
-            m_from = echo + own->size();
+            drop(echo + own->size());
             m_ownEchoes.erase(own);
             continue;
         }
         if (result >= 0) {
             const qsizetype end = result + (result == ok ? Ok.size() : Error.size());
             if (--m_replies > 0) {
-                m_from = end;
+                drop(end);
                 continue;
             }
             return finish(held.sliced(end));
         }
-        // A keyword may be cut at the end; look at that end again with the next text.
-        m_from = qMax(m_from, held.size() - (Error.size() - 1));
+        // A keyword or an echo may be cut at the end; look at that end again with
+        // the next text.
+        drop(qMax<qsizetype>(0, held.size() - (Error.size() - 1)));
         return std::nullopt;
     }
+}
+
+qsizetype ReplyDrain::echoAtLineStart() const
+{
+    for (qsizetype at = m_held.indexOf(Echo); at >= 0; at = m_held.indexOf(Echo, at + 1)) {
+        if (at == 0 ? m_atLineStart : isLineEnd(m_held.at(at - 1)))
+            return at;
+    }
+    return -1;
+}
+
+void ReplyDrain::drop(qsizetype count)
+{
+    if (count == 0)
+        return;
+    m_atLineStart = isLineEnd(m_held.at(count - 1));
+    m_held.remove(0, count);
 }
 
 QByteArray ReplyDrain::finish(QByteArrayView rest)
@@ -62,6 +85,6 @@ QByteArray ReplyDrain::finish(QByteArrayView rest)
     m_replies = 0;
     m_ownEchoes.clear();
     m_held.clear();
-    m_from = 0;
+    m_atLineStart = true;
     return kept;
 }

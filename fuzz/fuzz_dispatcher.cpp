@@ -20,9 +20,15 @@
 // byte and its bytes; the file size as a byte that adds one or two whole pieces when
 // its low three bits are set, then two bytes; a fault byte (bits 0-1: none, ERROR,
 // a bad hex digit, the device lost; bits 2-3: at which reply); a layout byte (hex
-// digits per marked data line, in eights; 0 for one line); the rest is the file's
-// content, repeated up to its size. Besides agreeing with each other, both runs
-// must list exactly the served names and, without a fault, offer exactly the file.
+// digits per marked data line, in eights; 0 for one line); a manners byte (bits
+// 0-1: a line sent unasked in front of every reply, none, RING, +CIEV or +CMTI;
+// bit 2: command echo off; bit 3: the user cancels during a read reply, bits 4-5
+// say which, bits 6-7 how many quarters of it have arrived by then; echo off or a
+// cancel leave out the fault); the rest is the file's content, repeated up to its
+// size. Besides agreeing with each other, both runs must list exactly the served
+// names and, without a fault or a cancel, offer exactly the file. After a cancel
+// the listing asked for at once must come through whole, whatever the phone still
+// sent. With echo off no reply is the file's, so the user ends up cancelling.
 #include "fuzzcheck.h"
 #include "phonefs/download.h"
 #include "support/fakephone.h"
@@ -103,7 +109,7 @@ void checkViewConsistent(const FakeView &view)
     FUZZ_CHECK(view.rawNames.size() == view.readableNames.size());
     for (qsizetype i = 0; i < view.rawNames.size(); ++i) {
         const QByteArray &raw = view.rawNames.at(i);
-        FUZZ_CHECK(raw.contains('.') && raw != "..");
+        FUZZ_CHECK(raw.contains('.') && raw != "." && raw != "..");
         const qsizetype nul = raw.indexOf('\0');
         FUZZ_CHECK(view.readableNames.at(i) == QString::fromUtf8(nul < 0 ? raw : raw.first(nul)));
     }
@@ -187,6 +193,10 @@ struct Phone
     int faultAt = 0;   // the read reply (from 0) with the fault; for DeviceLost the
                        // reply (listing = 0) before which the device goes
     int lineWidth = 0; // hex digits per marked line, 0 for one line
+    QByteArray unasked;
+    bool echo = true;
+    std::optional<int> cancelRead; // the read reply (from 0) during which the user cancels
+    int cancelQuarters = 0;        // how much of it has arrived by then
 
     explicit Phone(QByteArrayView body)
     {
@@ -207,20 +217,48 @@ struct Phone
         fault = Fault(faultByte % 4);
         faultAt = (faultByte >> 2) % 4;
         lineWidth = 8 * byte();
+        const uint8_t manners = byte();
+        const QByteArrayList unaskedLines{"", "\r\nRING\r\n", "\r\n+CIEV: 2,1\r\n", "\r\n+CMTI: \"SM\",3\r\n"};
+        unasked = unaskedLines.at(manners & 3);
+        echo = !(manners & 4);
+        if (manners & 8) {
+            cancelRead = (manners >> 4) & 3;
+            cancelQuarters = manners >> 6;
+        }
+        if (!echo || cancelRead)
+            fault = Fault::None;
         const QByteArray content = body.sliced(at).toByteArray();
         file = content.isEmpty() ? QByteArray(size, '\0') : content.repeated(size / content.size() + 1).first(size);
     }
 
+    QByteArray echoOf(const QString &request) const { return echo ? request.toLatin1() : QByteArray(); }
+
+    // Without the echo to tell it apart, a line in front of the listing would be
+    // taken for part of it.
+    QByteArray listingReply(const QString &request) const
+    {
+        return (echo ? unasked : QByteArray()) + ListingReply(names, echoOf(request));
+    }
+
     QByteArray readReply(const QString &request, int readNumber) const
     {
-        const QByteArray echo = request.toLatin1();
+        const QByteArray echoed = echoOf(request);
         if (fault == Fault::ErrorReply && readNumber == faultAt)
-            return echo + "\r\nERROR\r\n";
+            return unasked + echoed + "\r\nERROR\r\n";
         const QByteArray piece = file.mid(request.section(QLatin1Char(','), 1, 1).toLongLong(), PieceLength);
-        QByteArray reply = ReadReply(echo, piece, piece.size(), lineWidth);
+        QByteArray reply = ReadReply(echoed, piece, piece.size(), lineWidth);
         if (fault == Fault::BadDigit && readNumber == faultAt)
-            reply.insert(echo.size() + 7 + piece.size(), 'X');
-        return reply;
+            reply.insert(echoed.size() + 7 + piece.size(), 'X');
+        return unasked + reply;
+    }
+
+    // The user cancels and asks for the listing again at once, while the phone
+    // still sends what it owes.
+    void cancelAndList(Session &session, const QByteArray &owed) const
+    {
+        session.link.cancelDownload();
+        (void)session.link.refresh();
+        session.receiveReply(owed + listingReply(session.port.written.last()));
     }
 
     // Answers every request written, in order, until no more come; the download
@@ -235,11 +273,22 @@ struct Phone
                 return;
             }
             const QString request = session.port.written.at(answered++);
-            const bool listing = request.startsWith(QLatin1String("AT*ELIF"));
-            session.receiveReply(listing ? ListingReply(names, request.toLatin1()) : readReply(request, reads++));
-            if (listing)
+            if (request.startsWith(QLatin1String("AT*ELIF"))) {
+                session.receiveReply(listingReply(request));
                 session.startDownload(choice);
+                continue;
+            }
+            const QByteArray reply = readReply(request, reads);
+            if (cancelRead == reads++) {
+                const qsizetype heard = reply.size() * cancelQuarters / 4;
+                session.receiveReply(reply.first(heard));
+                cancelAndList(session, reply.sliced(heard));
+                return;
+            }
+            session.receiveReply(reply);
         }
+        if (session.view.downloadRunning)
+            cancelAndList(session, {});
     }
 };
 
@@ -258,7 +307,7 @@ void fuzzDescribedPhone(const Header &header, QByteArrayView body)
     const bool listingLost = phone.fault == Phone::Fault::DeviceLost && phone.faultAt == 0;
     QByteArrayList listed;
     for (const QByteArray &name : phone.names) {
-        if (name.contains('.') && name != ".." && !listingLost)
+        if (name.contains('.') && name != "." && name != ".." && !listingLost)
             listed.append(name);
     }
     FUZZ_CHECK(cut.view.rawNames == listed);
@@ -274,12 +323,21 @@ void fuzzDescribedPhone(const Header &header, QByteArrayView body)
     const bool faultHit = phone.fault == Phone::Fault::DeviceLost ? phone.faultAt <= reads
                                                                    : phone.fault != Phone::Fault::None && phone.faultAt < reads;
     // The read requests walk the file piece by piece, always for the same path.
-    const QStringList requests = cut.port.written.mid(1);
+    const QStringList requests = cut.port.written.filter(QRegularExpression(QStringLiteral("^AT\\*ERIF")));
     FUZZ_CHECK(requests.size() <= reads);
     for (qsizetype k = 0; k < requests.size(); ++k) {
         FUZZ_CHECK(requests.at(k).section(QLatin1Char(','), 0, 0) == requests.first().section(QLatin1Char(','), 0, 0));
         FUZZ_CHECK(requests.at(k).section(QLatin1Char(','), 1) == QStringLiteral("%1,65535\r").arg(k * PieceLength));
     }
+    if (!phone.echo || (phone.cancelRead && *phone.cancelRead < reads)) {
+        // Cancelled: nothing saved or said, and the listing asked for last came whole.
+        FUZZ_CHECK(cut.prompts.offeredBytes.isEmpty() && cut.prompts.messages.isEmpty());
+        FUZZ_CHECK(cut.port.written.last().startsWith(QLatin1String("AT*ELIF")));
+        FUZZ_CHECK(requests.size() == (phone.echo ? *phone.cancelRead + 1 : 1));
+        FUZZ_CHECK(cut.state().download.state == Download::State::Idle);
+        return;
+    }
+    FUZZ_CHECK(cut.port.written.size() == requests.size() + 1);
     if (faultHit) {
         FUZZ_CHECK(cut.prompts.offeredBytes.isEmpty());
         return;

@@ -1,5 +1,6 @@
 // The phone link's handling of what the phone sends, fed piece by piece without a
 // port or windows.
+#include "app/replydrain.h"
 #include "phonefs/download.h"
 #include "support/fakephone.h"
 #include "support/phonereplies.h"
@@ -110,7 +111,8 @@ private slots:
         QVERIFY(phone.view.downloadRunning);
         // The entry is fixed at the start: what the lists show meanwhile does not matter.
         phone.view.clearEntries();
-        answerReads(phone, file, [&](const QByteArray &reply) { phone.receive(reply); });
+        // A line the phone sends unasked before an echo hides no reply.
+        answerReads(phone, file, [&](const QByteArray &reply) { phone.receive("\r\nRING\r\n" + reply); });
 
         QCOMPARE(phone.port.written.size(), 4);
         for (int k = 0; k < 3; ++k) {
@@ -128,6 +130,16 @@ private slots:
                  QStringLiteral("Data Saved to: \"%1\"").arg(folder.filePath("game.jar")));
         QVERIFY(!phone.view.downloadRunning);
         QCOMPARE(phone.state().download.state, Download::State::Idle);
+        QVERIFY(phone.state().download.fileData.isEmpty());
+    }
+
+    void aReadNoCopyAskedForSavesNothing()
+    {
+        // As typed in the debug window: the reply names no file being copied.
+        FakePhone phone;
+        phone.receive(ReadReply("AT*ERIF=\"2F612E6A6172\",0,65535\r", "typed", 5));
+        QVERIFY(phone.prompts.offeredBytes.isEmpty());
+        QVERIFY(phone.prompts.messages.isEmpty());
         QVERIFY(phone.state().download.fileData.isEmpty());
     }
 
@@ -160,6 +172,7 @@ private slots:
                                             "Копирование прервано, файл не сохранён.");
         QTest::newRow("device lost") << QByteArray() << lost;
         QTest::newRow("device lost under the next request") << QByteArray("lost") << lost;
+        QTest::newRow("device lost with the last bytes of a piece") << QByteArray("last bytes") << lost;
         QTest::newRow("next request not written") << QByteArray("closed") << QStringLiteral("13 Port is not open");
     }
 
@@ -177,6 +190,8 @@ private slots:
             phone.port.loseOnWrite = true;
             phone.receive(ReadReply(phone.port.written.last().toLatin1(), QByteArray(PieceLength, 'y'), PieceLength));
             phone.loseDevice();
+        } else if (failure == "last bytes") {
+            phone.loseDevice(ReadReply(phone.port.written.last().toLatin1(), QByteArray(PieceLength, 'y'), PieceLength));
         } else if (failure == "closed") {
             phone.port.open = false;
             phone.receive(ReadReply(phone.port.written.last().toLatin1(), QByteArray(PieceLength, 'y'), PieceLength));
@@ -218,16 +233,31 @@ private slots:
 
     void cancelDropsWhatTheCancelledReadStillSends_data()
     {
-        QTest::addColumn<QByteArray>("answer"); // to the cancelled request, after its echo
-        QTest::addColumn<int>("heardBefore");   // bytes of the reply heard before the cancel; < 0 from its end
-        QTest::addColumn<bool>("thenDownload"); // else refresh
+        QTest::addColumn<QByteArray>("answer");  // to the cancelled request, after its echo
+        QTest::addColumn<int>("heardBefore");    // bytes of it heard before the cancel; < 0 from its end
+        QTest::addColumn<bool>("thenDownload");  // else refresh
+        QTest::addColumn<QByteArray>("unasked"); // a line the phone sends first, heard before the cancel
+        QTest::addColumn<bool>("echo");
         const QByteArray data = "\r\n*ERIF" + QByteArray("last piece").toHex() + ":0,10\r\n\r\nOK\r\n";
-        QTest::newRow("silent, then all of it") << data << 0 << false;
-        QTest::newRow("cut in the echo") << data << 9 << true;
-        QTest::newRow("cut in the data") << data << 50 << false;
-        QTest::newRow("cut in OK") << data << -3 << true;
-        QTest::newRow("refused") << QByteArray("\r\nERROR\r\n") << 0 << false;
-        QTest::newRow("the phone dropped the request") << QByteArray() << 0 << true;
+        for (const bool echo : {true, false}) {
+            for (const QByteArray &unasked : {QByteArray(), QByteArray("\r\nRING\r\n")}) {
+                auto row = [&](const char *name, const QByteArray &answer, int heard, bool thenDownload) {
+                    // Without its echo a reply is no file's, and a dropped request leaves no trace.
+                    if (echo || (!thenDownload && !answer.isEmpty())) {
+                        QTest::addRow("%s%s%s", name, echo ? "" : ", echo off", unasked.isEmpty() ? "" : ", RING first")
+                            << answer << heard << thenDownload << unasked << echo;
+                    }
+                };
+                row("silent, then all of it", data, 0, false);
+                row("cut in the echo", data, 9, true);
+                row("cut in the data", data, 50, false);
+                row("cut in OK", data, -3, true);
+                row("cut in OK, then a listing", data, -3, false);
+                row("refused", "\r\nERROR\r\n", 0, false);
+                row("cut in ERROR", "\r\nERROR\r\n", -4, false);
+                row("the phone dropped the request", QByteArray(), 0, true);
+            }
+        }
     }
 
     void cancelDropsWhatTheCancelledReadStillSends()
@@ -235,13 +265,16 @@ private slots:
         QFETCH(QByteArray, answer);
         QFETCH(int, heardBefore);
         QFETCH(bool, thenDownload);
+        QFETCH(QByteArray, unasked);
+        QFETCH(bool, echo);
         for (qsizetype cut = 0; cut < 80; ++cut) {
             FakePhone phone;
             phone.receive(Listing);
             QCOMPARE(phone.startDownload(0), std::nullopt);
-            const QByteArray reply = answer.isEmpty() ? QByteArray() : phone.port.written.last().toLatin1() + answer;
+            const QByteArray echoed = echo ? phone.port.written.last().toLatin1() : QByteArray();
+            const QByteArray reply = answer.isEmpty() ? QByteArray() : echoed + answer;
             const qsizetype heard = heardBefore < 0 ? reply.size() + heardBefore : qMin<qsizetype>(heardBefore, reply.size());
-            phone.receive(reply.first(heard));
+            phone.receive(unasked + reply.first(heard));
             phone.link.cancelDownload();
             QVERIFY(!phone.view.downloadRunning);
             QCOMPARE(phone.state().download.state, Download::State::Idle);
@@ -249,7 +282,7 @@ private slots:
             // Asked again at once, while the rest may still come.
             QCOMPARE(thenDownload ? phone.startDownload(1) : phone.link.refresh(), std::nullopt);
             const QByteArray next = thenDownload ? ReadReply(phone.port.written.last().toLatin1(), "fresh", 5)
-                                                 : Listing;
+                                                 : echo ? Listing : ListingReply({"..", "game.jar", "Игра.jar"}, {});
             phone.receiveInPieces(reply.mid(heard) + next, {cut});
 
             // The fresh copy is offered, and its Save dialog cancelled; the cancelled one never is.
@@ -260,6 +293,53 @@ private slots:
             QCOMPARE(phone.port.written.size(), 2);
             QVERIFY(!phone.view.downloadRunning);
         }
+    }
+
+    void aReconnectedPhoneOwesNothing()
+    {
+        FakePhone phone;
+        phone.receive(Listing);
+        QCOMPARE(phone.startDownload(0), std::nullopt);
+        phone.receive(phone.port.written.last().toLatin1() + "\r\n*ERIF4142");
+        phone.link.cancelDownload();
+        phone.link.disconnectPort();
+        QCOMPARE(phone.link.connectPort(QStringLiteral("5"), QStringLiteral("115200")), std::nullopt);
+        // With echo off nothing would have ended the old reply's drain.
+        phone.receive(ListingReply({"a.jar"}, {}));
+        QCOMPARE(phone.view.readableNames, QStringList{"a.jar"});
+    }
+
+    void endlessReplyIsDroppedAndTheLinkGoesOn()
+    {
+        const QString tooLong = QStringLiteral("Ответ телефона не кончается: больше 1 МБ без OK. Ответ отброшен.");
+        for (const bool copying : {true, false}) {
+            FakePhone phone;
+            phone.receive(Listing);
+            if (copying)
+                QCOMPARE(phone.startDownload(0), std::nullopt);
+            phone.receive(copying ? phone.port.written.last().toLatin1() + "\r\n*ERIF" : ListingLine + "\r\n");
+            const QByteArray digits(64 * 1024, 'A');
+            for (int i = 0; i < 32; ++i)
+                phone.receive(digits);
+            QCOMPARE(phone.prompts.messageTexts(),
+                     QStringList{copying ? tooLong + QStringLiteral("\nКопирование прервано, файл не сохранён.") : tooLong});
+            QVERIFY(phone.state().echoBuffer.isEmpty() && phone.state().replyBuffer.isEmpty());
+            QVERIFY(!phone.view.downloadRunning);
+            QCOMPARE(phone.state().download.state, Download::State::Idle);
+
+            // It ends after all, and what follows is handled as usual.
+            phone.receive(":0,10\r\n\r\nOK\r\n");
+            QCOMPARE(phone.link.refresh(), std::nullopt);
+            phone.receive(ListingReply({"a.jar"}, {}));
+            QCOMPARE(phone.view.readableNames, QStringList{"a.jar"});
+            QCOMPARE(phone.prompts.messages.size(), 1);
+        }
+        // What is dropped is not kept.
+        ReplyDrain drain;
+        drain.add({});
+        for (int i = 0; i < 64; ++i)
+            QCOMPARE(drain.take(QByteArray(64 * 1024, 'A')), std::nullopt);
+        QVERIFY(drain.heldSize() < 8);
     }
 
     void cancellingAgainBeforeThePhoneCaughtUp()
@@ -323,15 +403,19 @@ private slots:
         phone.port.open = true;
         QVERIFY(QFile::remove(folder.filePath("a.jar")));
 
-        // A lost device ends the run as it ends a single copy.
+        // A lost device ends the run as it ends a single copy, saying how far it got;
+        // the last bytes it sent still count.
         phone.prompts.messages.clear();
         QCOMPARE(phone.link.copyAll(folder.path(), entries), std::nullopt);
         answer("\r\n*ERIF41:0,1\r\n\r\nOK\r\n");
-        phone.loseDevice();
+        phone.loseDevice(phone.port.written.last().toLatin1() + "\r\n*ERIF42:0,1\r\n\r\nOK\r\n");
         QCOMPARE(phone.prompts.messageTexts(),
-                 QStringList{phone.port.lostFailure.message() + QStringLiteral("\nКопирование прервано, файл не сохранён.")});
+                 QStringList{phone.port.lostFailure.message()
+                             + QStringLiteral("\nКопирование прервано, файл не сохранён.\nСкопировано файлов: 2 из 3")});
         QVERIFY(!phone.view.downloadRunning);
+        QCOMPARE(phone.view.fileTitles.last(), QString());
         QCOMPARE(readFileOrNothing(folder.filePath("a.jar")), QByteArray("A"));
+        QCOMPARE(readFileOrNothing(folder.filePath("b.jar")), QByteArray("B"));
         QCOMPARE(phone.link.copyAll(folder.path(), entries)->code, 13);
     }
 

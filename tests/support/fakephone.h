@@ -19,6 +19,8 @@ public:
     Failure lostFailure{5, QStringLiteral("/dev/fake: связь с телефоном потеряна (Input/output error)")};
     // The device vanishes under the next write, which closes the port.
     bool loseOnWrite = false;
+    // The device has vanished and its event is still to come.
+    bool lossPending = false;
     QStringList written;
 
     MaybeFailure setCommPort(qint16) override { return std::nullopt; }
@@ -38,7 +40,7 @@ public:
     MaybeFailure output(const QString &text) override
     {
         if (!open)
-            return Failure{13, QStringLiteral("Port is not open")};
+            return lossPending ? lostFailure : Failure{13, QStringLiteral("Port is not open")};
         if (std::exchange(loseOnWrite, false)) {
             open = false;
             return Failure{5, QStringLiteral("/dev/fake: Input/output error")};
@@ -128,11 +130,16 @@ struct FakePhone
         }
         receive(stream.mid(from));
     }
-    void loseDevice()
+    // The device goes, after the last bytes it sent are handled.
+    void loseDevice(const QByteArray &lastBytes = {})
     {
         port.open = false;
+        port.lossPending = true;
+        if (!lastBytes.isEmpty())
+            receive(lastBytes);
         port.event = SerialControl::DeviceLostEvent;
         link.MSC_OnComm();
+        port.lossPending = false;
     }
     // What a double-click on listed entry index does.
     MaybeFailure startDownload(qsizetype index)
