@@ -89,6 +89,7 @@ private slots:
     void echoAndSettings();
     void whatIsNotThereIsAnError();
     void flowControlPausesOutputAndLogKeepsEveryByte();
+    void corruptReadChangesOneDataDigitOnce();
     void newSessionStartsClean();
 
 private:
@@ -154,6 +155,26 @@ void PhoneSimulatorTest::flowControlPausesOutputAndLogKeepsEveryByte()
     QCOMPARE(phone.reply(), QByteArray("AT\r\r\nOK\r\n"));
     QCOMPARE(phone.command("A\x13T\x11"), QByteArray("AT\r\r\nOK\r\n"));
     QCOMPARE(readFile(log), QByteArray("\x13" "AT\r\x11" "A\x13T\x11\r"));
+}
+
+void PhoneSimulatorTest::corruptReadChangesOneDataDigitOnce()
+{
+    Phone phone(m_folder.path(), {"--corrupt-read", "2", "--seed", "7"});
+    const QByteArray request = readCommand(folderPath + "big.bin", 0, 100);
+    const QByteArray right = "\r\n*ERIF" + QByteArray(100, 'b').toHex().toUpper() + ":0,100\r\n\r\nOK\r\n";
+    QCOMPARE(phone.answer(request), right);
+    const QByteArray wrong = phone.answer(request);
+    QCOMPARE(wrong.size(), right.size());
+    QList<qsizetype> changed;
+    for (qsizetype i = 0; i < right.size(); ++i) {
+        if (wrong[i] != right[i])
+            changed.append(i);
+    }
+    QCOMPARE(changed.size(), 1);
+    // Among the data digits, and a digit still.
+    QVERIFY(changed[0] >= 7 && changed[0] < 207);
+    QVERIFY(QByteArray("0123456789ABCDEF").contains(wrong[changed[0]]));
+    QCOMPARE(phone.answer(request), right);
 }
 
 void PhoneSimulatorTest::newSessionStartsClean()

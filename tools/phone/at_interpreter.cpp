@@ -6,6 +6,7 @@
 #include <array>
 #include <cerrno>
 #include <cstdlib>
+#include <random>
 
 namespace {
 
@@ -219,24 +220,29 @@ bool AtInterpreter::answerFileRead(const std::string &arguments, std::string &ou
     if (!local || !PhoneFolder::read(*local, offset, length, data))
         return false;
 
+    std::string hexData;
+    appendHex(hexData, reinterpret_cast<const unsigned char *>(data.data()), data.size());
+    if (m_fileReads == m_startSettings.corruptRead && !hexData.empty()) {
+        // The same digit for the same seed; asking again gets the piece right.
+        std::mt19937_64 random(m_startSettings.seed);
+        const std::size_t at = random() % hexData.size();
+        const char *const digits = "0123456789ABCDEF";
+        const std::size_t value = std::string_view(digits).find(hexData[at]);
+        hexData[at] = digits[(value + 1 + random() % 15) % 16];
+    }
+
     // Data lines of the chosen width, each introduced by "*ERIF"; the
     // ":offset,count" trailer ends the last one.
-    const std::uint64_t width = m_startSettings.chunkWidth;
-    const auto *bytes = reinterpret_cast<const unsigned char *>(data.data());
-    std::string hexData;
-    if (width != 0) {
-        appendHex(hexData, bytes, data.size());
-        std::size_t at = 0;
-        do {
-            out += "\r\n*ERIF";
-            const std::size_t take = static_cast<std::size_t>(std::min<std::uint64_t>(width, hexData.size() - at));
-            out.append(hexData, at, take);
-            at += take;
-        } while (at < hexData.size());
-    } else {
+    const std::size_t width = m_startSettings.chunkWidth != 0
+        ? static_cast<std::size_t>(std::min<std::uint64_t>(m_startSettings.chunkWidth, hexData.size()))
+        : hexData.size();
+    std::size_t at = 0;
+    do {
         out += "\r\n*ERIF";
-        appendHex(out, bytes, data.size());
-    }
+        const std::size_t take = std::min(width, hexData.size() - at);
+        out.append(hexData, at, take);
+        at += take;
+    } while (at < hexData.size());
     out += ':';
     out += std::to_string(offset);
     out += ',';

@@ -15,6 +15,8 @@ public:
         bool echo = true;
         std::uint64_t chunkWidth = 0; // hex digits per *ERIF line, 0 = one line
         std::uint64_t failRead = 0;   // the file read (1-based) answered with ERROR
+        std::uint64_t corruptRead = 0; // the file read (1-based) with one data digit changed
+        std::uint64_t seed = 1;        // chooses that digit and what it becomes
     };
 
     AtInterpreter(const PhoneFolder &folder, Settings settings);

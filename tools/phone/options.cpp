@@ -41,8 +41,11 @@ std::string usageText(const char *programName)
         "  --max-piece N        largest piece size in bytes for --split (default 64)\n"
         "  --pause-us N         pause between pieces in microseconds (default 1000)\n"
         "  --rate N             limit output to N bytes per second\n"
-        "  --seed N             seed for the random piece sizes (default 1)\n"
+        "  --seed N             seed for the random piece sizes and the changed digit\n"
+        "                       (default 1)\n"
         "  --fail-read N        answer the Nth AT*ERIF (1-based) with ERROR\n"
+        "  --corrupt-read N     change one hex digit of the data in the Nth AT*ERIF's\n"
+        "                       reply (1-based), as a noisy line would\n"
         "  --hangup-after N     after the Nth AT*ERIF reply, close the line and exit\n"
         "  --log FILE           append every received byte to FILE\n"
         "  --help               show this text\n";
@@ -120,6 +123,8 @@ ParsedOptions parseOptions(int argc, char **argv)
             ok = needNumber(1, UINT64_MAX, options.chunkWidth);
         } else if (arg == "--fail-read") {
             ok = needNumber(1, UINT64_MAX, options.failRead);
+        } else if (arg == "--corrupt-read") {
+            ok = needNumber(1, UINT64_MAX, options.corruptRead);
         } else if (arg == "--hangup-after") {
             ok = needNumber(1, UINT64_MAX, options.hangupAfter);
         } else {

@@ -60,6 +60,8 @@ AtInterpreter::Settings interpreterSettings(const Options &options)
     settings.echo = options.echo;
     settings.chunkWidth = options.chunkWidth;
     settings.failRead = options.failRead;
+    settings.corruptRead = options.corruptRead;
+    settings.seed = options.seed;
     return settings;
 }
 

@@ -1,7 +1,8 @@
 // morvex-sample-jar: writes a small, valid Java application archive (a ZIP
 // with META-INF/MANIFEST.MF) for the demo phone. Entries are stored without
-// compression, which every ZIP reader accepts, so no zlib is needed.
-#include <array>
+// compression, which every ZIP reader accepts; zlib only sums them.
+#include <zlib.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -16,22 +17,10 @@ struct Entry {
     std::string data;
 };
 
-std::uint32_t crc32(const std::string &data)
+std::uint32_t crcOf(const std::string &data)
 {
-    static const std::array<std::uint32_t, 256> table = [] {
-        std::array<std::uint32_t, 256> values {};
-        for (std::uint32_t i = 0; i < 256; ++i) {
-            std::uint32_t c = i;
-            for (int bit = 0; bit < 8; ++bit)
-                c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-            values[i] = c;
-        }
-        return values;
-    }();
-    std::uint32_t crc = 0xFFFFFFFFu;
-    for (const char c : data)
-        crc = table[(crc ^ static_cast<unsigned char>(c)) & 0xFF] ^ (crc >> 8);
-    return crc ^ 0xFFFFFFFFu;
+    return static_cast<std::uint32_t>(crc32(0, reinterpret_cast<const Bytef *>(data.data()),
+                                            static_cast<uInt>(data.size())));
 }
 
 void put16(std::string &out, unsigned value)
@@ -55,7 +44,7 @@ std::string zipArchive(const std::vector<Entry> &entries)
     std::string archive;
     std::string directory;
     for (const Entry &entry : entries) {
-        const std::uint32_t crc = crc32(entry.data);
+        const std::uint32_t crc = crcOf(entry.data);
         const auto size = static_cast<std::uint32_t>(entry.data.size());
         const auto offset = static_cast<std::uint32_t>(archive.size());
 

@@ -1,0 +1,300 @@
+#include "archivecheck.h"
+
+#include <QtEndian>
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <optional>
+
+namespace {
+
+using Range = ArchiveCheck::Range;
+
+constexpr quint32 LocalSignature = 0x04034b50;
+constexpr quint32 CentralSignature = 0x02014b50;
+constexpr quint32 EndSignature = 0x06054b50;
+constexpr quint32 Zip64LocatorSignature = 0x07064b50;
+constexpr quint32 DescriptorSignature = 0x08074b50;
+constexpr qint64 LocalHeaderSize = 30;
+constexpr qint64 CentralRecordSize = 46;
+constexpr qint64 EndRecordSize = 22;
+constexpr qint64 Zip64LocatorSize = 20;
+constexpr qint64 DescriptorSize = 16; // with its signature
+// The end record ends the file, after a comment of at most 65 535 bytes. The same
+// tail is what a broken structure with no better clue asks to re-read.
+constexpr qint64 MaxCommentSize = 0xFFFF;
+constexpr qint64 EndSearchSize = EndRecordSize + MaxCommentSize;
+constexpr qint64 MaxTotalSize = qint64(1) << 30;
+constexpr quint16 EncryptedFlag = 1 << 0;
+constexpr quint16 DescriptorFlag = 1 << 3;
+constexpr quint16 Stored = 0;
+constexpr quint16 Deflated = 8;
+constexpr quint16 Zip64Count = 0xFFFF;
+constexpr quint32 Zip64Value = 0xFFFFFFFF;
+
+// True when [at, at + length) lies within [0, limit).
+bool fits(qint64 at, qint64 length, qint64 limit)
+{
+    return at >= 0 && length >= 0 && at <= limit && length <= limit - at;
+}
+
+// Little-endian fields; the caller has checked that they lie within the bytes.
+quint16 u16(QByteArrayView bytes, qint64 at)
+{
+    return qFromLittleEndian<quint16>(bytes.data() + at);
+}
+quint32 u32(QByteArrayView bytes, qint64 at)
+{
+    return qFromLittleEndian<quint32>(bytes.data() + at);
+}
+
+const Bytef *zbytes(QByteArrayView bytes)
+{
+    return reinterpret_cast<const Bytef *>(bytes.data());
+}
+
+// An entry as its central directory record declares it.
+struct Entry
+{
+    QByteArrayView name;
+    quint16 flags = 0;
+    quint16 method = 0;
+    quint32 crc = 0;
+    quint32 compressedSize = 0;
+    quint32 size = 0;
+    qint64 localOffset = 0;
+    Range record;
+};
+
+// A comment may hold the end record's signature too: the record is the one whose
+// comment reaches exactly to the end of the file.
+std::optional<qint64> findEndRecord(QByteArrayView file)
+{
+    const qint64 last = file.size() - EndRecordSize;
+    for (qint64 at = last; at >= 0 && at >= last - MaxCommentSize; --at) {
+        if (u32(file, at) == EndSignature && u16(file, at + 20) == last - at)
+            return at;
+    }
+    return std::nullopt;
+}
+
+// Exactly `count` records filling [at, end), or nothing.
+std::optional<QList<Entry>> readDirectory(QByteArrayView file, qint64 at, qint64 end, qint64 count)
+{
+    QList<Entry> entries;
+    entries.reserve(qMin(count, (end - at) / CentralRecordSize));
+    for (qint64 i = 0; i < count; ++i) {
+        if (!fits(at, CentralRecordSize, end) || u32(file, at) != CentralSignature)
+            return std::nullopt;
+        const qint64 nameLength = u16(file, at + 28);
+        const qint64 recordSize = CentralRecordSize + nameLength + u16(file, at + 30) + u16(file, at + 32);
+        if (!fits(at, recordSize, end))
+            return std::nullopt;
+        Entry entry;
+        entry.flags = u16(file, at + 8);
+        entry.method = u16(file, at + 10);
+        entry.crc = u32(file, at + 16);
+        entry.compressedSize = u32(file, at + 20);
+        entry.size = u32(file, at + 24);
+        entry.localOffset = u32(file, at + 42);
+        entry.name = file.sliced(at + CentralRecordSize, nameLength);
+        entry.record = {at, at + recordSize};
+        entries.append(entry);
+        at += recordSize;
+    }
+    if (at != end)
+        return std::nullopt;
+    return entries;
+}
+
+// Inflates one entry after another through a fixed buffer, so a lying size costs
+// time at most, never memory.
+class Inflater
+{
+public:
+    Inflater() { m_ready = inflateInit2(&m_stream, -MAX_WBITS) == Z_OK; }
+    ~Inflater()
+    {
+        if (m_ready)
+            inflateEnd(&m_stream);
+    }
+    Inflater(const Inflater &) = delete;
+    Inflater &operator=(const Inflater &) = delete;
+
+    bool ready() const { return m_ready; }
+
+    // Whether `data`, all of it, is one raw deflate stream of `size` bytes with `crc`.
+    bool yields(QByteArrayView data, quint32 size, quint32 crc)
+    {
+        if (inflateReset(&m_stream) != Z_OK)
+            return false;
+        m_stream.next_in = const_cast<Bytef *>(zbytes(data));
+        m_stream.avail_in = uInt(data.size());
+        uLong sum = crc32(0, Z_NULL, 0);
+        qint64 left = size;
+        for (;;) {
+            // Room for one byte more than declared is enough to see it run over.
+            m_stream.next_out = m_out;
+            m_stream.avail_out = uInt(qMin<qint64>(sizeof m_out, left + 1));
+            const int status = inflate(&m_stream, Z_NO_FLUSH);
+            const auto produced = uInt(m_stream.next_out - m_out);
+            left -= produced;
+            if (left < 0)
+                return false;
+            sum = crc32(sum, m_out, produced);
+            if (status == Z_STREAM_END)
+                return left == 0 && m_stream.avail_in == 0 && sum == crc;
+            // Z_BUF_ERROR too: the data ended before the stream did.
+            if (status != Z_OK)
+                return false;
+        }
+    }
+
+private:
+    z_stream m_stream {};
+    bool m_ready = false;
+    Bytef m_out[64 * 1024];
+};
+
+// The descriptor after an entry's data, with or without its optional signature.
+bool descriptorAgrees(QByteArrayView file, qint64 at, qint64 limit, const Entry &entry)
+{
+    const auto agreesAt = [&](qint64 fields) {
+        return fits(fields, 12, limit) && u32(file, fields) == entry.crc
+               && u32(file, fields + 4) == entry.compressedSize && u32(file, fields + 8) == entry.size;
+    };
+    return (fits(at, 4, limit) && u32(file, at) == DescriptorSignature && agreesAt(at + 4)) || agreesAt(at);
+}
+
+// Whether an entry's local header, data and descriptor agree with its central record,
+// all before `limit`. Sets `end` to where its bytes end, as far as they tell.
+bool entrySound(QByteArrayView file, qint64 limit, const Entry &entry, Inflater &inflater, qint64 &end)
+{
+    const qint64 at = entry.localOffset;
+    end = qMin(at + LocalHeaderSize, limit);
+    if (!fits(at, LocalHeaderSize, limit))
+        return false;
+    // Even under a damaged signature the lengths most likely still tell where the data ends.
+    const qint64 nameLength = u16(file, at + 26);
+    const qint64 dataAt = at + LocalHeaderSize + nameLength + u16(file, at + 28);
+    const qint64 dataEnd = dataAt + entry.compressedSize;
+    const bool hasDescriptor = entry.flags & DescriptorFlag;
+    end = qMin(dataEnd + (hasDescriptor ? DescriptorSize : 0), limit);
+    // The name and extra field lie before the data, so this bounds them too.
+    if (!fits(dataAt, entry.compressedSize, limit))
+        return false;
+    if (u32(file, at) != LocalSignature || u16(file, at + 6) != entry.flags || u16(file, at + 8) != entry.method
+        || file.sliced(at + LocalHeaderSize, nameLength) != entry.name)
+        return false;
+    // A descriptor stands in for the local header's CRC and sizes, which may then be 0.
+    const bool declaredAlike = hasDescriptor
+        ? descriptorAgrees(file, dataEnd, limit, entry)
+        : u32(file, at + 14) == entry.crc && u32(file, at + 18) == entry.compressedSize
+              && u32(file, at + 22) == entry.size;
+    if (!declaredAlike)
+        return false;
+    const QByteArrayView data = file.sliced(dataAt, entry.compressedSize);
+    if (entry.method == Stored)
+        return entry.compressedSize == entry.size && crc32(0, zbytes(data), uInt(data.size())) == entry.crc;
+    return inflater.yields(data, entry.size, entry.crc);
+}
+
+QList<Range> merged(QList<Range> ranges)
+{
+    std::sort(ranges.begin(), ranges.end(), [](const Range &a, const Range &b) { return a.begin < b.begin; });
+    QList<Range> out;
+    for (const Range &range : ranges) {
+        if (!out.isEmpty() && range.begin <= out.last().end)
+            out.last().end = qMax(out.last().end, range.end);
+        else
+            out.append(range);
+    }
+    return out;
+}
+
+ArchiveCheck damaged(const QString &what, const QList<Range> &suspects)
+{
+    return {ArchiveCheck::Verdict::Damaged, what, merged(suspects)};
+}
+
+ArchiveCheck notChecked(const QString &reason)
+{
+    return {ArchiveCheck::Verdict::NotChecked, reason, {}};
+}
+
+// Whatever broke, the bytes from the central directory on hold the structure.
+ArchiveCheck structureDamaged(QByteArrayView file, std::optional<qint64> directoryOffset)
+{
+    const qint64 size = file.size();
+    const qint64 begin = directoryOffset && *directoryOffset < size ? *directoryOffset
+                                                                     : qMax<qint64>(0, size - EndSearchSize);
+    return damaged(QStringLiteral("центральный каталог"), {{begin, size}});
+}
+
+QString readableName(QByteArrayView name)
+{
+    return name.isEmpty() ? QStringLiteral("файл без имени") : QString::fromUtf8(name);
+}
+
+} // namespace
+
+ArchiveCheck CheckArchive(QByteArrayView file)
+{
+    if (file.size() < 4 || u32(file, 0) != LocalSignature)
+        return {};
+    const std::optional<qint64> endAt = findEndRecord(file);
+    if (!endAt)
+        return structureDamaged(file, std::nullopt);
+    const qint64 end = *endAt;
+    const quint16 entriesHere = u16(file, end + 8);
+    const quint16 entryCount = u16(file, end + 10);
+    const quint32 directorySize = u32(file, end + 12);
+    const quint32 directoryOffset = u32(file, end + 16);
+    const QString zip64 = QStringLiteral("формат ZIP64");
+    if (entriesHere == Zip64Count || entryCount == Zip64Count || directorySize == Zip64Value
+        || directoryOffset == Zip64Value
+        || (end >= Zip64LocatorSize && u32(file, end - Zip64LocatorSize) == Zip64LocatorSignature))
+        return notChecked(zip64);
+    // One disk, and the directory just before the end record.
+    if (u16(file, end + 4) != 0 || u16(file, end + 6) != 0 || entriesHere != entryCount
+        || qint64(directoryOffset) + directorySize != end)
+        return structureDamaged(file, directoryOffset);
+    const std::optional<QList<Entry>> entries = readDirectory(file, directoryOffset, end, entryCount);
+    if (!entries)
+        return structureDamaged(file, directoryOffset);
+
+    // Decided before anything is inflated.
+    qint64 total = 0;
+    for (const Entry &entry : *entries) {
+        if (entry.compressedSize == Zip64Value || entry.size == Zip64Value || entry.localOffset == Zip64Value)
+            return notChecked(zip64);
+        if (entry.flags & EncryptedFlag)
+            return notChecked(QStringLiteral("зашифрованный файл"));
+        if (entry.method != Stored && entry.method != Deflated)
+            return notChecked(QStringLiteral("метод сжатия %1").arg(entry.method));
+        total += entry.size;
+    }
+    if (total > MaxTotalSize)
+        return notChecked(QStringLiteral("больше 1 ГиБ после распаковки"));
+
+    Inflater inflater;
+    if (!inflater.ready())
+        return notChecked(QStringLiteral("не хватило памяти"));
+    // Every failing entry, so that one round of re-reading can mend them all.
+    QString firstFailed;
+    QList<Range> suspects;
+    for (const Entry &entry : *entries) {
+        qint64 entryEnd = 0;
+        if (entrySound(file, directoryOffset, entry, inflater, entryEnd))
+            continue;
+        if (suspects.isEmpty())
+            firstFailed = readableName(entry.name);
+        if (entry.localOffset < entryEnd)
+            suspects.append({entry.localOffset, entryEnd});
+        suspects.append(entry.record);
+    }
+    if (suspects.isEmpty())
+        return {ArchiveCheck::Verdict::Sound, {}, {}};
+    return damaged(firstFailed, suspects);
+}
