@@ -64,7 +64,7 @@ Form1::Form1(Prompts &prompts, QWidget *parent)
     })
     , m_progressDisplay(ProgressInterval, [this](qint64) {
         // The count and its moment as last reported: the rate pairs them.
-        Text1->setPlainText(CopyingNoticeText(m_noticeTitle, m_progress.text()));
+        Text1->setPlainText(CopyingNoticeText(m_noticeTitle, m_copyStage.isEmpty() ? m_progress.text() : m_copyStage));
     })
 {
     setObjectName(QStringLiteral("Form1"));
@@ -224,7 +224,7 @@ void Form1::List2_KeyDown(int keyCode)
 {
     if (keyCode != EnterKeyCode)
         return;
-    if (m_prompts.question(QStringLiteral("Скачать файл на комп?")))
+    if (m_prompts.question(QStringLiteral("Скачать файл на комп?"), Prompts::Icon::Question))
         List2_DblClick();
 }
 
@@ -351,10 +351,23 @@ void Form1::showDownloadFile(const QString &title)
     placeNotice();
 }
 
+void Form1::showCopyStage(const QString &stage)
+{
+    m_copyStage = stage;
+    m_progressDisplay.showNow(0);
+    // What comes next keeps the event loop waiting: paint now.
+    Text1->repaint();
+}
+
+void Form1::reportCheck(const QString &, const ArchiveCheck &)
+{
+}
+
 void Form1::restartProgress()
 {
     // A new file starts counting from nothing, not from where the last one ended.
     m_progress.restart();
+    m_copyStage.clear();
     m_progressDisplay.showNow(0);
 }
 

@@ -91,6 +91,8 @@ private:
     void setDownloadRunning(bool running) override;
     void showDownloadProgress(qint64 bytesReceived) override;
     void showDownloadFile(const QString &title) override;
+    void showCopyStage(const QString &stage) override;
+    void reportCheck(const QString &readableName, const ArchiveCheck &check) override;
     void showPieceLength(qsizetype length) override;
     void appendTraffic(const QByteArray &piece) override;
     void setLamp(bool linkUp) override;
@@ -139,6 +141,8 @@ private:
     ThrottledDisplay m_pieceLengthDisplay;
     ThrottledDisplay m_progressDisplay;
     CopyProgress m_progress;
+    // What is done with a file once it is in, shown instead of its count.
+    QString m_copyStage;
     // The file being copied in a run of copies, shown on the notice.
     QString m_noticeTitle;
 };

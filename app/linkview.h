@@ -1,5 +1,7 @@
 #pragma once
 
+#include "phonefs/archivecheck.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -25,6 +27,12 @@ public:
     // The file being copied when several are ("2 из 5: Игра.jar"), empty for one;
     // its count starts from nothing.
     virtual void showDownloadFile(const QString &title) = 0;
+    // Once the file is in, what is done with it instead of the count ("проверка…").
+    // The check runs at once, so the line must show before it starts.
+    virtual void showCopyStage(const QString &stage) = 0;
+    // The last check of a file, made before it is saved. The window says nothing
+    // of it: a damaged file is asked about, or noted in a run's summary.
+    virtual void reportCheck(const QString &readableName, const ArchiveCheck &check) = 0;
 
     // The main window's status field: the length of the last piece.
     virtual void showPieceLength(qsizetype length) = 0;

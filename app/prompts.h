@@ -15,8 +15,8 @@ public:
 
     // A modal message with an OK button, captioned with the application title.
     virtual void message(const QString &text, Icon icon) = 0;
-    // A modal Yes/No question with the question icon, Yes the default; true for Yes.
-    virtual bool question(const QString &text) = 0;
+    // A modal Yes/No question, Yes the default; true for Yes.
+    virtual bool question(const QString &text, Icon icon) = 0;
     // A modal Save dialog; the chosen path, or nullopt when the user cancelled.
     virtual std::optional<QString> saveFileName(const QString &title, const QString &filter,
                                                 const QString &proposedName)

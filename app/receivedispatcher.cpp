@@ -5,6 +5,7 @@
 #include "prompts.h"
 #include "serialcontrol.h"
 #include "charset/ansicodepage.h"
+#include "phonefs/archivecheck.h"
 #include "phonefs/download.h"
 #include "phonefs/listing.h"
 #include "phonefs/savedownload.h"
@@ -103,7 +104,7 @@ void ReceiveDispatcher::resetLink()
 MaybeFailure ReceiveDispatcher::startDownload(const QByteArray &rawName, const QString &readableName)
 {
     m_link.download.start(rawName, readableName);
-    if (MaybeFailure failure = requestNextPiece()) {
+    if (MaybeFailure failure = requestPiece(m_link.download.chunkIndex)) {
         m_link.download.end();
         return failure;
     }
@@ -161,8 +162,10 @@ void ReceiveDispatcher::gather(const QByteArray &fresh)
     } else if (gathered.size() > LongestReply) {
         dropEndlessReply();
         return;
-    } else if (m_link.download.state == Download::State::Reading && gathered.startsWith(FileReadEcho)) {
-        // Only a reply that will count as the file's: any other's digits are never added.
+    } else if (m_link.download.state == Download::State::Reading && !m_link.download.repair
+               && gathered.startsWith(FileReadEcho)) {
+        // Only a reply that will count as the file's: any other's digits are never added,
+        // and a piece read again adds none.
         m_view.showDownloadProgress(m_link.download.fileData.size() + m_pieceProgress.bytesIn(gathered));
     }
 
@@ -241,31 +244,18 @@ void ReceiveDispatcher::handleFileReadReply()
     if (download.state != Download::State::Reading)
         return;
     download.chunkReply += m_link.echoBuffer;
+    if (download.repair) {
+        takeRereadPiece();
+        return;
+    }
     switch (ParseChunk(download)) {
     case ChunkOutcome::FileComplete:
-        if (m_run) {
-            m_run->saveCurrent(download.fileData);
-            download.end();
-            continueRun();
-            break;
-        }
-        download.startSaving();
-        SaveDownload(m_prompts, download.fileData, download.readableName, m_link.savePath);
-        endDownload();
+        checkCopy();
         break;
     case ChunkOutcome::NeedMore:
         m_view.setDownloadRunning(true);
         m_view.showDownloadProgress(download.fileData.size());
-        if (const MaybeFailure failure = requestNextPiece()) {
-            if (lostUnderWrite(*failure))
-                break;
-            if (m_run) {
-                skipInRun(failure->message());
-                break;
-            }
-            m_prompts.message(failure->message(), Prompts::Icon::None);
-            endDownload();
-        }
+        stopUnlessWritten(requestPiece(download.chunkIndex));
         break;
     case ChunkOutcome::BadData:
         if (m_run) {
@@ -278,12 +268,87 @@ void ReceiveDispatcher::handleFileReadReply()
     }
 }
 
-MaybeFailure ReceiveDispatcher::requestNextPiece()
+void ReceiveDispatcher::checkCopy()
 {
     Download &download = m_link.download;
-    const QByteArray path = PhonePath(m_link, download.rawName);
-    m_unansweredRequest = AnsiCodePage::fromText(ChunkCommand(path, download.chunkIndex));
-    MaybeFailure failure = RequestChunk(m_port, path, download.chunkIndex);
+    m_view.showCopyStage(QStringLiteral("проверка…"));
+    const ArchiveCheck check = CheckArchive(download.fileData);
+    const bool damaged = check.verdict == ArchiveCheck::Verdict::Damaged;
+    if (damaged) {
+        if (!download.repair)
+            download.repair.emplace();
+        if (download.repair->startRound(check, download.fileData.size())) {
+            rereadPiece();
+            return;
+        }
+    }
+    m_view.reportCheck(download.readableName, check);
+    saveCopy(damaged ? check.failedEntry : QString());
+}
+
+void ReceiveDispatcher::rereadPiece()
+{
+    const CopyRepair &repair = *m_link.download.repair;
+    const int pieces = repair.pieces();
+    // "из 1 части", "из 3 частей", "из 21 части"
+    const bool oneLike = pieces % 10 == 1 && pieces % 100 != 11;
+    m_view.showCopyStage(QStringLiteral("повторное чтение: %1 из %2 %3")
+                             .arg(repair.position())
+                             .arg(pieces)
+                             .arg(oneLike ? QStringLiteral("части") : QStringLiteral("частей")));
+    qint64 piece = repair.piece();
+    stopUnlessWritten(requestPiece(piece));
+}
+
+void ReceiveDispatcher::takeRereadPiece()
+{
+    Download &download = m_link.download;
+    const ChunkReply reply = ParseChunkReply(download.chunkReply);
+    download.chunkReply.clear();
+    // Data that cannot be decoded is as damaged as data that differs: a further
+    // round reads it again.
+    download.repair->take(download.fileData, reply.data.value_or(QByteArray()));
+    if (download.repair->roundDone())
+        checkCopy();
+    else
+        rereadPiece();
+}
+
+void ReceiveDispatcher::saveCopy(const QString &damagedEntry)
+{
+    Download &download = m_link.download;
+    if (m_run) {
+        m_run->saveCurrent(download.fileData, damagedEntry);
+        download.end();
+        continueRun();
+        return;
+    }
+    download.startSaving();
+    const QString warning = QStringLiteral("Файл «%1» повреждён на телефоне: %2 не совпадает с контрольной суммой. "
+                                           "Сохранить как есть?")
+                                .arg(download.readableName, damagedEntry);
+    if (damagedEntry.isEmpty() || m_prompts.question(warning, Prompts::Icon::Warning))
+        SaveDownload(m_prompts, download.fileData, download.readableName, m_link.savePath);
+    endDownload();
+}
+
+void ReceiveDispatcher::stopUnlessWritten(const MaybeFailure &failure)
+{
+    if (!failure || lostUnderWrite(*failure))
+        return;
+    if (m_run) {
+        skipInRun(failure->message());
+        return;
+    }
+    m_prompts.message(failure->message(), Prompts::Icon::None);
+    endDownload();
+}
+
+MaybeFailure ReceiveDispatcher::requestPiece(qint64 &index)
+{
+    const QByteArray path = PhonePath(m_link, m_link.download.rawName);
+    m_unansweredRequest = AnsiCodePage::fromText(ChunkCommand(path, index));
+    MaybeFailure failure = RequestChunk(m_port, path, index);
     if (failure)
         m_unansweredRequest.clear();
     return failure;
@@ -350,7 +415,7 @@ void ReceiveDispatcher::continueRun()
         const CopyAll::Entry &entry = m_run->current();
         download.start(entry.rawName, entry.readableName);
         m_view.showDownloadFile(m_run->currentTitle());
-        const MaybeFailure failure = requestNextPiece();
+        const MaybeFailure failure = requestPiece(m_link.download.chunkIndex);
         if (!failure) {
             m_view.setDownloadRunning(true);
             return;

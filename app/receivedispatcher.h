@@ -39,11 +39,20 @@ private:
     void gather(const QByteArray &fresh);
     // Drops what the phone sent unasked in front of an echo; how many bytes.
     qsizetype setAsideUnaskedLines(qsizetype pieceStart);
-    // Asks for the copy's next piece, as the request the phone will echo.
-    [[nodiscard]] MaybeFailure requestNextPiece();
+    // Asks for piece index of the copy, remembering the request the phone will echo.
+    [[nodiscard]] MaybeFailure requestPiece(qint64 &index);
     QByteArray withoutOwedFraming(const QByteArray &piece);
     void oweFramingAfter(QByteArrayView textAfterResultCode);
     void handleFileReadReply();
+    // The file is in: checks it against its archive's checksums, reads again what
+    // failed while rounds are left, then saves it.
+    void checkCopy();
+    void rereadPiece();
+    void takeRereadPiece();
+    // damagedEntry: what failed the check of a file damaged on the phone.
+    void saveCopy(const QString &damagedEntry);
+    // A request that could not be written ends the copy, unless the device went.
+    void stopUnlessWritten(const MaybeFailure &failure);
     void endDownload();
     void forgetReply();
     void handleDeviceLost();

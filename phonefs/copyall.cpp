@@ -19,20 +19,22 @@ QString CopyAll::currentTitle() const
                                              current().readableName);
 }
 
-void CopyAll::saveCurrent(const QByteArray &bytes)
+void CopyAll::saveCurrent(const QByteArray &bytes, const QString &damagedEntry)
 {
     const QString path = freePath(SafeFileName(current().readableName));
     if (const std::optional<QString> failure = WriteWholeFile(path, bytes)) {
         skipCurrent(*failure);
         return;
     }
+    if (!damagedEntry.isEmpty())
+        m_notes.append(QStringLiteral("%1: сохранён, но повреждён (%2)").arg(current().readableName, damagedEntry));
     ++m_saved;
     ++m_current;
 }
 
 void CopyAll::skipCurrent(const QString &reason)
 {
-    m_notCopied.append(QStringLiteral("%1: %2").arg(current().readableName, reason));
+    m_notes.append(QStringLiteral("%1: %2").arg(current().readableName, reason));
     ++m_current;
 }
 
@@ -41,7 +43,7 @@ QString CopyAll::summary(bool cancelled) const
     QString text = QStringLiteral("Скопировано файлов: %1 из %2").arg(m_saved).arg(m_entries.size());
     if (cancelled)
         text += QStringLiteral(" (отменено)");
-    for (const QString &line : m_notCopied)
+    for (const QString &line : m_notes)
         text += QLatin1Char('\n') + line;
     return text;
 }

@@ -25,12 +25,14 @@ public:
     QString currentTitle() const;
 
     // Saves the current file's bytes, or notes why they could not be; moves on.
-    void saveCurrent(const QByteArray &bytes);
+    // damagedEntry: what failed the check of a file damaged on the phone, to be
+    // noted though it is saved.
+    void saveCurrent(const QByteArray &bytes, const QString &damagedEntry = QString());
     // Notes why the current file was not copied; moves on.
     void skipCurrent(const QString &reason);
 
     // "Скопировано файлов: 4 из 5", with "(отменено)" after a cancel, then one line
-    // per file not copied with the reason.
+    // per file not copied with the reason, or saved damaged.
     QString summary(bool cancelled) const;
 
 private:
@@ -40,5 +42,5 @@ private:
     QList<Entry> m_entries;
     qsizetype m_current = 0;
     int m_saved = 0;
-    QStringList m_notCopied;
+    QStringList m_notes;
 };

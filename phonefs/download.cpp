@@ -61,6 +61,7 @@ void Download::end()
     chunkIndex = 0;
     chunkReply.clear();
     fileData.clear();
+    repair.reset();
 }
 
 QString ChunkCommand(QByteArrayView phonePath, qint64 chunkIndex)

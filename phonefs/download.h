@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/failure.h"
+#include "copyrepair.h"
 
 #include <QByteArray>
 #include <QString>
@@ -24,6 +25,8 @@ struct Download
     qint64 chunkIndex = 0; // the next piece to ask for, from 0
     QByteArray chunkReply; // the file-read exchange not yet taken apart
     QByteArray fileData;   // the file's bytes so far, in order
+    // Once the file is complete and its check failed: the pieces read again.
+    std::optional<CopyRepair> repair;
 
     // Reading from piece 0, with nothing left of an earlier copy.
     void start(const QByteArray &raw, const QString &readable);

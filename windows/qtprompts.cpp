@@ -36,9 +36,9 @@ void QtPrompts::message(const QString &text, Icon icon)
     box.exec();
 }
 
-bool QtPrompts::question(const QString &text)
+bool QtPrompts::question(const QString &text, Icon icon)
 {
-    QMessageBox box(QMessageBox::Question, AppTitle::Caption, text,
+    QMessageBox box(boxIcon(icon), AppTitle::Caption, text,
                     QMessageBox::Yes | QMessageBox::No, m_owner);
     box.setDefaultButton(QMessageBox::Yes);
     return box.exec() == QMessageBox::Yes;

@@ -12,7 +12,7 @@ public:
     void setOwner(QWidget *owner) { m_owner = owner; }
 
     void message(const QString &text, Icon icon) override;
-    bool question(const QString &text) override;
+    bool question(const QString &text, Icon icon) override;
     std::optional<QString> saveFileName(const QString &title, const QString &filter,
                                         const QString &proposedName) override;
     std::optional<QString> existingDirectory(const QString &title, const QString &startFolder) override;

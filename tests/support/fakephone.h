@@ -64,6 +64,8 @@ public:
     bool downloadRunning = false;
     QList<qint64> progress;
     QStringList fileTitles;
+    QStringList stages;
+    QList<std::pair<QString, ArchiveCheck::Verdict>> checks;
     QList<qsizetype> pieceLengths;
     QByteArray traffic;
     std::optional<bool> lamp;
@@ -83,6 +85,11 @@ public:
     void setDownloadRunning(bool running) override { downloadRunning = running; }
     void showDownloadProgress(qint64 bytesReceived) override { progress.append(bytesReceived); }
     void showDownloadFile(const QString &title) override { fileTitles.append(title); }
+    void showCopyStage(const QString &stage) override { stages.append(stage); }
+    void reportCheck(const QString &readableName, const ArchiveCheck &check) override
+    {
+        checks.append({readableName, check.verdict});
+    }
     void showPieceLength(qsizetype length) override { pieceLengths.append(length); }
     void appendTraffic(const QByteArray &piece) override { traffic += piece; }
     void setLamp(bool linkUp) override { lamp = linkUp; }

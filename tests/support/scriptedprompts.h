@@ -20,6 +20,7 @@ public:
 
     QList<Shown> messages;
     QStringList questions;
+    QList<Icon> questionIcons;
     QStringList proposedNames;
     QStringList dialogTitles;
     QStringList dialogFilters;
@@ -39,9 +40,10 @@ public:
         stayOpen();
     }
 
-    bool question(const QString &text) override
+    bool question(const QString &text, Icon icon) override
     {
         questions.append(text);
+        questionIcons.append(icon);
         stayOpen();
         return !questionAnswers.isEmpty() && questionAnswers.dequeue();
     }

@@ -1,0 +1,36 @@
+#include "copyrepair.h"
+
+#include "download.h"
+
+bool CopyRepair::startRound(const ArchiveCheck &check, qint64 fileSize)
+{
+    if (m_round == MaxRounds || (m_round > 0 && !m_changed))
+        return false;
+    ++m_round;
+    m_pieces.clear();
+    m_next = 0;
+    m_changed = false;
+    for (const ArchiveCheck::Range &range : check.suspectRanges) {
+        const qint64 last = (qMin(range.end, fileSize) - 1) / PieceLength;
+        for (qint64 piece = range.begin / PieceLength; piece <= last; ++piece) {
+            if (m_pieces.isEmpty() || m_pieces.last() < piece)
+                m_pieces.append(piece);
+        }
+    }
+    return !m_pieces.isEmpty();
+}
+
+void CopyRepair::take(QByteArray &fileData, const QByteArray &pieceData)
+{
+    const qint64 at = piece() * PieceLength;
+    const qint64 length = qMin(PieceLength, fileData.size() - at);
+    ++m_next;
+    if (pieceData.size() != length) {
+        m_changed = true;
+        return;
+    }
+    if (QByteArrayView(fileData).sliced(at, length) != pieceData) {
+        m_changed = true;
+        fileData.replace(at, length, pieceData);
+    }
+}
