@@ -155,6 +155,9 @@ void ReceiveDispatcher::gather(const QByteArray &fresh)
     const qsizetype error = lastKeywordEndingInPiece(gathered, pieceStart, Error);
     const qsizetype ok = lastKeywordEndingInPiece(gathered, pieceStart, Ok);
     const qsizetype resultEnd = qMax(endOf(error, Error), endOf(ok, Ok));
+    // Told once the reply is handled: what it brought is listed or saved by then.
+    const QByteArray completed = resultEnd >= 0 ? m_link.echoBuffer.first(resultEnd) : QByteArray();
+    const bool rejected = error > ok;
     if (resultEnd >= 0) {
         m_unansweredRequest.clear();
         oweFramingAfter(gathered.sliced(resultEnd));
@@ -169,6 +172,7 @@ void ReceiveDispatcher::gather(const QByteArray &fresh)
     if (error >= 0 && m_run && m_link.download.state == Download::State::Reading) {
         forgetReply();
         skipInRun(QStringLiteral("Ошибочная комманда"));
+        m_view.replyCompleted(completed, rejected);
         return;
     }
     if (error >= 0) {
@@ -194,6 +198,8 @@ void ReceiveDispatcher::gather(const QByteArray &fresh)
         m_link.echoBuffer.clear();
         m_pieceProgress.reset();
     }
+    if (resultEnd >= 0)
+        m_view.replyCompleted(completed, rejected);
 }
 
 qsizetype ReceiveDispatcher::setAsideUnaskedLines(qsizetype pieceStart)
@@ -250,8 +256,7 @@ void ReceiveDispatcher::handleFileReadReply()
             break;
         }
         download.startSaving();
-        SaveDownload(m_prompts, download.fileData, download.readableName, m_link.savePath);
-        endDownload();
+        endDownload(SaveDownload(m_prompts, download.fileData, download.readableName, m_link.savePath));
         break;
     case ChunkOutcome::NeedMore:
         m_view.setDownloadRunning(true);
@@ -289,10 +294,13 @@ MaybeFailure ReceiveDispatcher::requestNextPiece()
     return failure;
 }
 
-void ReceiveDispatcher::endDownload()
+void ReceiveDispatcher::endDownload(bool saved)
 {
+    const bool copying = m_link.download.state != Download::State::Idle;
     m_link.download.end();
     m_view.setDownloadRunning(false);
+    if (copying)
+        m_view.copyEnded(saved);
 }
 
 void ReceiveDispatcher::forgetReply()
@@ -373,7 +381,11 @@ void ReceiveDispatcher::finishRun()
 QString ReceiveDispatcher::endRun(bool cancelled)
 {
     const QString summary = m_run->summary(cancelled);
+    const bool saved = m_run->savedAll();
     m_run.reset();
+    // The run's file ends with it, so the copy is over once, for the whole run.
+    m_link.download.end();
     m_view.showDownloadFile(QString());
+    m_view.copyEnded(saved);
     return summary;
 }

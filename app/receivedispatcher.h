@@ -44,7 +44,8 @@ private:
     QByteArray withoutOwedFraming(const QByteArray &piece);
     void oweFramingAfter(QByteArrayView textAfterResultCode);
     void handleFileReadReply();
-    void endDownload();
+    // Ends the copy, if one runs; saved when its file was written.
+    void endDownload(bool saved = false);
     void forgetReply();
     void handleDeviceLost();
     void dropEndlessReply();
