@@ -1,8 +1,8 @@
 // Drives the real morvex-phone over its pseudo-terminal, as the program does.
 #include "support/phonesimulator.h"
+#include "support/testfiles.h"
 
 #include <QDir>
-#include <QFile>
 #include <QScopeGuard>
 #include <QSerialPort>
 #include <QTemporaryDir>
@@ -29,18 +29,6 @@ QByteArray listCommand(const QByteArray &path)
 QByteArray readCommand(const QByteArray &path, qint64 offset, qint64 length)
 {
     return "AT*ERIF=" + hexPath(path) + ',' + QByteArray::number(offset) + ',' + QByteArray::number(length);
-}
-
-bool writeFile(const QString &path, const QByteArray &data)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // A running simulator and a client on its line.

@@ -4,38 +4,16 @@
 #include "app/Form1.h"
 #include "support/phonesimulator.h"
 #include "support/scriptedprompts.h"
+#include "support/testfiles.h"
 
-#include <QFile>
 #include <QListWidget>
 #include <QPlainTextEdit>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
 
 inline const QByteArray FolderHex = "2F7470612F7072657365742F73797374656D2F6F61662F";
-
-inline QByteArray randomBytes(qsizetype size, quint32 seed)
-{
-    QRandomGenerator generator(seed);
-    QByteArray bytes(size, Qt::Uninitialized);
-    for (char &byte : bytes)
-        byte = char(generator.bounded(256));
-    return bytes;
-}
-
-[[nodiscard]] inline bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-inline QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
 
 inline QStringList rows(const QListWidget *list)
 {
