@@ -1,5 +1,6 @@
 #include "terminal.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <io.h>
 #include <windows.h>
