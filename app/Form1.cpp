@@ -3,6 +3,7 @@
 #include "noticetext.h"
 #include "portcombo.h"
 #include "prompts.h"
+#include "linesettings.h"
 #include "resizerule.h"
 #include "twips.h"
 #include "charset/ansicodepage.h"
@@ -121,9 +122,7 @@ debugForm *Form1::debugWindow()
 void Form1::Form_Load()
 {
     Combo1->refreshDevices();
-    ReplaceEntriesKeepingText(Combo2, {QStringLiteral("256000"), QStringLiteral("128000"), QStringLiteral("115200"),
-                                       QStringLiteral("57600"), QStringLiteral("56000"), QStringLiteral("38400"),
-                                       QStringLiteral("19200"), QStringLiteral("14400"), QStringLiteral("9600")});
+    ReplaceEntriesKeepingText(Combo2, OfferedSpeeds);
 }
 
 void Form1::Form_Resize()

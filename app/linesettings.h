@@ -2,7 +2,14 @@
 
 #include <QSerialPort>
 #include <QString>
+#include <QStringList>
 #include <optional>
+
+// The line speeds a user picks from, fastest first.
+inline const QStringList OfferedSpeeds{
+    QStringLiteral("256000"), QStringLiteral("128000"), QStringLiteral("115200"),
+    QStringLiteral("57600"),  QStringLiteral("56000"),  QStringLiteral("38400"),
+    QStringLiteral("19200"),  QStringLiteral("14400"),  QStringLiteral("9600")};
 
 // A line as the settings text "speed,parity,data bits,stop bits" describes it,
 // for example "115200,n,8,1".

@@ -5,8 +5,8 @@
 #include <QByteArray>
 #include <QString>
 
-// What the phone link shows on the windows. The windows implement it; tests
-// implement it without widgets.
+// What the phone link shows on the windows. The windows implement it; the
+// command-line tool and tests implement it without widgets.
 class LinkView
 {
 public:
@@ -40,4 +40,18 @@ public:
     virtual void appendTraffic(const QByteArray &piece) = 0;
     // The connection lamp.
     virtual void setLamp(bool linkUp) = 0;
+
+    // What a person reads off the window but a script must be told. The window
+    // does nothing here.
+    //
+    // A reply is complete: its text from the echo (or its first byte, with echo
+    // off) through the result code, and whether that code was ERROR.
+    virtual void replyCompleted(const QByteArray &reply, bool rejected)
+    {
+        Q_UNUSED(reply);
+        Q_UNUSED(rejected);
+    }
+    // A copy, or a run of copies, is over; saved when every file it was to copy
+    // was written.
+    virtual void copyEnded(bool saved) { Q_UNUSED(saved); }
 };

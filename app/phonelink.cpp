@@ -41,6 +41,17 @@ PhoneLink::~PhoneLink() = default;
 
 MaybeFailure PhoneLink::connectPort(const QString &portText, const QString &speedText)
 {
+    if (MaybeFailure failure = openPort(portText, speedText))
+        return failure;
+    MaybeFailure failure = refresh();
+    // A port left open by a failed Connect would refuse the next one as busy.
+    if (failure)
+        closePort();
+    return failure;
+}
+
+MaybeFailure PhoneLink::openPort(const QString &portText, const QString &speedText)
+{
     qint16 port = 0;
     MaybeFailure failure = PortNumberFromText(portText, port);
     if (!failure)
@@ -57,8 +68,6 @@ MaybeFailure PhoneLink::connectPort(const QString &portText, const QString &spee
         m_dispatcher.resetLink();
     if (!failure)
         failure = m_port.setHandshaking(SerialControl::RtsCtsXonXoff);
-    if (!failure)
-        failure = refresh();
     // A port left open by a failed Connect would refuse the next one as busy.
     if (failure && openedHere)
         closePort();

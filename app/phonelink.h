@@ -32,6 +32,9 @@ public:
     // number, a COM<n> name or a device path. A failing step ends it; a port it
     // opened is closed again.
     [[nodiscard]] MaybeFailure connectPort(const QString &portText, const QString &speedText);
+    // The same without the listing, for a command of the user's own; a port that
+    // opened but could not be set up is closed again.
+    [[nodiscard]] MaybeFailure openPort(const QString &portText, const QString &speedText);
     // Closes the port, or says there is none open; either way the lamp turns red.
     void disconnectPort();
     // Closes the port if it is open, without a word: the program is ending.

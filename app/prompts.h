@@ -25,6 +25,9 @@ public:
     // when the user cancelled.
     virtual std::optional<QString> existingDirectory(const QString &title, const QString &startFolder) = 0;
     virtual void beep() = 0;
+    // Whether a file that could not be written may be offered another place: the
+    // window asks again, a script named its one place up front.
+    virtual bool asksForAnotherPlace() const { return true; }
 };
 
 namespace AppTitle {

@@ -156,6 +156,9 @@ void ReceiveDispatcher::gather(const QByteArray &fresh)
     const qsizetype error = lastKeywordEndingInPiece(gathered, pieceStart, Error);
     const qsizetype ok = lastKeywordEndingInPiece(gathered, pieceStart, Ok);
     const qsizetype resultEnd = qMax(endOf(error, Error), endOf(ok, Ok));
+    // Told once the reply is handled: what it brought is listed or saved by then.
+    const QByteArray completed = resultEnd >= 0 ? m_link.echoBuffer.first(resultEnd) : QByteArray();
+    const bool rejected = error > ok;
     if (resultEnd >= 0) {
         m_unansweredRequest.clear();
         oweFramingAfter(gathered.sliced(resultEnd));
@@ -172,6 +175,7 @@ void ReceiveDispatcher::gather(const QByteArray &fresh)
     if (error >= 0 && m_run && m_link.download.state == Download::State::Reading) {
         forgetReply();
         skipInRun(QStringLiteral("Ошибочная комманда"));
+        m_view.replyCompleted(completed, rejected);
         return;
     }
     if (error >= 0) {
@@ -197,6 +201,8 @@ void ReceiveDispatcher::gather(const QByteArray &fresh)
         m_link.echoBuffer.clear();
         m_pieceProgress.reset();
     }
+    if (resultEnd >= 0)
+        m_view.replyCompleted(completed, rejected);
 }
 
 qsizetype ReceiveDispatcher::setAsideUnaskedLines(qsizetype pieceStart)
@@ -327,9 +333,9 @@ void ReceiveDispatcher::saveCopy(const QString &damagedEntry)
     const QString warning = QStringLiteral("Файл «%1» повреждён на телефоне: %2 не совпадает с контрольной суммой. "
                                            "Сохранить как есть?")
                                 .arg(download.readableName, damagedEntry);
-    if (damagedEntry.isEmpty() || m_prompts.question(warning, Prompts::Icon::Warning))
-        SaveDownload(m_prompts, download.fileData, download.readableName, m_link.savePath);
-    endDownload();
+    const bool saved = (damagedEntry.isEmpty() || m_prompts.question(warning, Prompts::Icon::Warning))
+                       && SaveDownload(m_prompts, download.fileData, download.readableName, m_link.savePath);
+    endDownload(saved);
 }
 
 void ReceiveDispatcher::stopUnlessWritten(const MaybeFailure &failure)
@@ -354,10 +360,13 @@ MaybeFailure ReceiveDispatcher::requestPiece(qint64 &index)
     return failure;
 }
 
-void ReceiveDispatcher::endDownload()
+void ReceiveDispatcher::endDownload(bool saved)
 {
+    const bool copying = m_link.download.state != Download::State::Idle;
     m_link.download.end();
     m_view.setDownloadRunning(false);
+    if (copying)
+        m_view.copyEnded(saved);
 }
 
 void ReceiveDispatcher::forgetReply()
@@ -438,7 +447,11 @@ void ReceiveDispatcher::finishRun()
 QString ReceiveDispatcher::endRun(bool cancelled)
 {
     const QString summary = m_run->summary(cancelled);
+    const bool saved = m_run->savedAll();
     m_run.reset();
+    // The run's file ends with it, so the copy is over once, for the whole run.
+    m_link.download.end();
     m_view.showDownloadFile(QString());
+    m_view.copyEnded(saved);
     return summary;
 }

@@ -53,7 +53,8 @@ private:
     void saveCopy(const QString &damagedEntry);
     // A request that could not be written ends the copy, unless the device went.
     void stopUnlessWritten(const MaybeFailure &failure);
-    void endDownload();
+    // Ends the copy, if one runs; saved when its file was written.
+    void endDownload(bool saved = false);
     void forgetReply();
     void handleDeviceLost();
     void dropEndlessReply();

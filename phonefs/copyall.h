@@ -34,6 +34,7 @@ public:
     // "Скопировано файлов: 4 из 5", with "(отменено)" after a cancel, then one line
     // per file not copied with the reason, or saved damaged.
     QString summary(bool cancelled) const;
+    bool savedAll() const { return m_saved == m_entries.size(); }
 
 private:
     QString freePath(const QString &name) const;

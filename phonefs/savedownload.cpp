@@ -24,22 +24,25 @@ std::optional<QString> WriteWholeFile(const QString &path, const QByteArray &byt
     return std::nullopt;
 }
 
-void SaveDownload(Prompts &prompts, const QByteArray &fileData, const QString &readableName,
+bool SaveDownload(Prompts &prompts, const QByteArray &fileData, const QString &readableName,
                   QString &savePath)
 {
     const QString proposed = SafeFileName(readableName);
     for (;;) {
         if (cmnDialog::ShowSaveDialog(prompts, proposed, savePath) == 0) {
             prompts.message(QStringLiteral("You Canceled Saving"), Prompts::Icon::Information);
-            return;
+            return false;
         }
         const std::optional<QString> failure = WriteWholeFile(savePath, fileData);
         if (!failure)
             break;
         prompts.message(QStringLiteral("Saving Failed: \"%1\"\n%2").arg(savePath, *failure),
                         Prompts::Icon::Warning);
+        if (!prompts.asksForAnotherPlace())
+            return false;
     }
     prompts.beep();
     prompts.message(QStringLiteral("Data Saved to: \"%1\"").arg(savePath),
                     Prompts::Icon::Information);
+    return true;
 }

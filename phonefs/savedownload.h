@@ -12,7 +12,7 @@ std::optional<QString> WriteWholeFile(const QString &path, const QByteArray &byt
 
 // Asks where to store fileData and writes exactly those bytes there, replacing a
 // file that stands at that path only by a complete new one. When the file cannot
-// be written the user is told why and asked for another place. savePath receives
-// the path the Save dialog left.
-void SaveDownload(Prompts &prompts, const QByteArray &fileData, const QString &readableName,
+// be written the user is told why and, if the prompts can ask, asked for another
+// place. savePath receives the path the Save dialog left. True when saved.
+bool SaveDownload(Prompts &prompts, const QByteArray &fileData, const QString &readableName,
                   QString &savePath);

@@ -1,0 +1,137 @@
+#include "arguments.h"
+
+#include "app/linesettings.h"
+
+#include <QCommandLineParser>
+
+namespace {
+
+const QString Commands = QStringLiteral(R"(
+Commands:
+  ports                 the serial devices present, one a line
+  list                  the applications on the phone, one name a line (UTF-8),
+                        in the phone's order
+  get NAME [--output PATH] [--force]
+                        copies the application named NAME; without --output
+                        into the current folder under its name
+  get-all FOLDER        copies every application into FOLDER; a file already
+                        there is kept and the copy named "Name (2).jar"
+  at COMMAND            writes COMMAND to the phone and prints its answer
+                        through the result code, without the echo)");
+
+const QString ExitStatus = QStringLiteral(R"(
+PORT is a COM port number (on Linux the device in MORVEX_COM<n>, else
+/dev/ttyS<n-1>), a name such as COM7, or a device path. Without --port the
+environment variable MORVEX_PORT names it.
+
+Exit status:
+  0    done
+  1    failed: the port, an ERROR from the phone, a lost device, a file that
+       could not be written, a file of get-all not copied, no answer to at
+  2    wrong arguments
+  3    saved, but the file is damaged on the phone
+  130  interrupted by Ctrl+C or a termination request; no partial file is
+       left and the port is closed
+)");
+
+struct CommandShape
+{
+    const char *name;
+    Request::Command command;
+    int arguments;
+};
+
+constexpr CommandShape Shapes[] = {
+    {"ports", Request::Command::Ports, 0}, {"list", Request::Command::List, 0},
+    {"get", Request::Command::Get, 1},     {"get-all", Request::Command::GetAll, 1},
+    {"at", Request::Command::At, 1},
+};
+
+ParsedArguments usageError(const QString &text)
+{
+    return {ParsedArguments::Outcome::UsageError, {}, text};
+}
+
+} // namespace
+
+ParsedArguments ParseArguments(const QStringList &arguments, const QString &portFromEnvironment)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(Commands);
+    parser.addPositionalArgument(QStringLiteral("COMMAND"), QStringLiteral("ports, list, get, get-all or at"),
+                                 QStringLiteral("COMMAND [ARGUMENT]"));
+    const QCommandLineOption port({QStringLiteral("p"), QStringLiteral("port")},
+                                  QStringLiteral("The phone's serial port."), QStringLiteral("PORT"));
+    const QCommandLineOption speed({QStringLiteral("s"), QStringLiteral("speed")},
+                                   QStringLiteral("The line speed, 115200 unless given: %1.")
+                                       .arg(OfferedSpeeds.join(QStringLiteral(", "))),
+                                   QStringLiteral("SPEED"), QStringLiteral("115200"));
+    const QCommandLineOption quiet({QStringLiteral("q"), QStringLiteral("quiet")},
+                                   QStringLiteral("No progress; the notes on what was saved only when "
+                                                  "something failed."));
+    const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")},
+                                    QStringLiteral("get: the file to write, or a folder to save into."),
+                                    QStringLiteral("PATH"));
+    const QCommandLineOption force({QStringLiteral("f"), QStringLiteral("force")},
+                                   QStringLiteral("get: replace a file that is already there."));
+    const QCommandLineOption timeout(QStringLiteral("timeout"),
+                                     QStringLiteral("at: how long to wait for the result code (10)."),
+                                     QStringLiteral("SECONDS"), QStringLiteral("10"));
+    parser.addOptions({port, speed, quiet, output, force, timeout});
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+
+    if (!parser.parse(arguments))
+        return usageError(parser.errorText());
+    if (parser.isSet(help))
+        return {ParsedArguments::Outcome::Help, {}, parser.helpText() + ExitStatus};
+    if (parser.isSet(version))
+        return {ParsedArguments::Outcome::Version, {}, QStringLiteral("morvex-cli " MORVEX_VERSION "\n")};
+
+    QStringList positional = parser.positionalArguments();
+    if (positional.isEmpty())
+        return usageError(QStringLiteral("не указана команда"));
+    const QString commandName = positional.takeFirst();
+    const CommandShape *shape = nullptr;
+    for (const CommandShape &candidate : Shapes) {
+        if (commandName == QLatin1String(candidate.name))
+            shape = &candidate;
+    }
+    if (!shape)
+        return usageError(QStringLiteral("нет такой команды: %1").arg(commandName));
+    if (positional.size() != shape->arguments)
+        return usageError(QStringLiteral("команде %1 нужно аргументов: %2").arg(commandName).arg(shape->arguments));
+
+    Request request;
+    request.command = shape->command;
+    const bool get = request.command == Request::Command::Get;
+    const bool at = request.command == Request::Command::At;
+    if (!get && (parser.isSet(output) || parser.isSet(force)))
+        return usageError(QStringLiteral("--output и --force только для команды get"));
+    if (!at && parser.isSet(timeout))
+        return usageError(QStringLiteral("--timeout только для команды at"));
+
+    request.speed = parser.value(speed);
+    if (!OfferedSpeeds.contains(request.speed))
+        return usageError(QStringLiteral("скорость %1 не из списка: %2")
+                              .arg(request.speed, OfferedSpeeds.join(QStringLiteral(", "))));
+    bool number = false;
+    request.timeoutSeconds = parser.value(timeout).toInt(&number);
+    if (!number || request.timeoutSeconds < 1)
+        return usageError(QStringLiteral("--timeout ждёт целое число секунд, от 1"));
+
+    request.port = parser.isSet(port) ? parser.value(port) : portFromEnvironment;
+    if (request.port.trimmed().isEmpty() && request.command != Request::Command::Ports)
+        return usageError(QStringLiteral("не указан порт: --port или MORVEX_PORT"));
+
+    request.quiet = parser.isSet(quiet);
+    request.force = parser.isSet(force);
+    request.output = parser.value(output);
+    if (get)
+        request.name = positional.value(0);
+    if (request.command == Request::Command::GetAll)
+        request.folder = positional.value(0);
+    if (at)
+        request.atCommand = positional.value(0);
+    return {ParsedArguments::Outcome::Run, request, {}};
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// What the user asked the tool to do.
+struct Request
+{
+    enum class Command { Ports, List, Get, GetAll, At };
+
+    Command command = Command::List;
+    QString port;        // as the port field takes it
+    QString speed;       // one of the offered speeds
+    bool quiet = false;
+    QString name;        // get: the application's readable name
+    QString output;      // get: a file, or a folder to save into; empty for here
+    bool force = false;  // get: may replace an existing file
+    QString folder;      // get-all
+    QString atCommand;   // at
+    int timeoutSeconds = 10; // at
+};
+
+struct ParsedArguments
+{
+    enum class Outcome { Run, Help, Version, UsageError };
+
+    Outcome outcome = Outcome::UsageError;
+    Request request;
+    // The help or version text, or what is wrong with the arguments.
+    QString text;
+};
+
+// Reads the command line (the program's name first); portFromEnvironment is
+// MORVEX_PORT, used when no --port is given.
+ParsedArguments ParseArguments(const QStringList &arguments, const QString &portFromEnvironment);

@@ -1,0 +1,258 @@
+#include "job.h"
+
+#include "console.h"
+#include "charset/ansicodepage.h"
+#include "phonefs/safefilename.h"
+#include "windows/cmnDialog.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+
+// As often as a person reads a changing number.
+constexpr std::chrono::milliseconds ProgressInterval(200);
+
+} // namespace
+
+Job::Job(const Request &request, Console &console, QObject *parent)
+    : QObject(parent)
+    , m_request(request)
+    , m_console(console)
+    , m_prompts(console, request.quiet)
+    , m_link(*this, m_prompts)
+    , m_progressDisplay(ProgressInterval, [this](qint64) {
+        if (m_copyRunning)
+            m_console.showProgress(progressLine());
+    })
+{
+    m_answerTimeout.setSingleShot(true);
+    connect(&m_answerTimeout, &QTimer::timeout, this, [this] {
+        fail(QStringLiteral("Телефон не ответил за %1 с.").arg(m_request.timeoutSeconds));
+    });
+}
+
+void Job::start()
+{
+    using Command = Request::Command;
+    if (m_request.command == Command::At) {
+        MaybeFailure failure = m_link.openPort(m_request.port, m_request.speed);
+        if (!failure)
+            failure = m_link.sendCommandLine(m_request.atCommand);
+        if (failure)
+            return fail(failure->message());
+        m_stage = Stage::Answering;
+        m_answerTimeout.start(std::chrono::seconds(m_request.timeoutSeconds));
+        return;
+    }
+    if (m_request.command == Command::Get && !chooseTarget())
+        return;
+    if (m_request.command == Command::GetAll && !QFileInfo(m_request.folder).isDir())
+        return fail(QStringLiteral("Нет папки «%1».").arg(m_request.folder));
+    if (const MaybeFailure failure = m_link.connectPort(m_request.port, m_request.speed))
+        return fail(failure->message());
+    m_stage = Stage::Listing;
+}
+
+bool Job::chooseTarget()
+{
+    // The same cleaning as every saved name gets, so the phone cannot name a path.
+    const QString name = SafeFileName(m_request.name);
+    const QString &output = m_request.output;
+    m_target = output.isEmpty() ? name : QFileInfo(output).isDir() ? QDir(output).filePath(name) : output;
+    const QFileInfo target(m_target);
+    if ((target.exists() || target.isSymLink()) && !m_request.force)
+        fail(QStringLiteral("Файл «%1» уже есть; --force заменит его.").arg(m_target));
+    else if (!target.absoluteDir().exists())
+        fail(QStringLiteral("Нет папки для «%1».").arg(m_target));
+    else if (m_target.size() >= cmnDialog::PathBufferSize)
+        fail(QStringLiteral("Путь длиннее %1 знаков: %2").arg(cmnDialog::PathBufferSize - 1).arg(m_target));
+    return m_stage != Stage::Over;
+}
+
+void Job::stop()
+{
+    if (m_stage == Stage::Over)
+        return;
+    const bool copying = m_stage == Stage::Copying;
+    finish(Interrupted);
+    if (!copying) {
+        m_console.say(QStringLiteral("Прервано."));
+        return;
+    }
+    // A run of copies says how far it got; a single file was not saved.
+    m_link.cancelDownload();
+    if (m_request.command == Request::Command::Get)
+        m_console.say(QStringLiteral("Копирование прервано, файл не сохранён."));
+}
+
+void Job::close()
+{
+    m_link.closePort();
+    m_console.clearProgress();
+    if (m_status != Done)
+        m_prompts.showHeldNotes();
+}
+
+void Job::finish(Status status)
+{
+    if (m_stage == Stage::Over)
+        return;
+    m_stage = Stage::Over;
+    m_status = status;
+    m_answerTimeout.stop();
+    emit finished(status);
+}
+
+void Job::fail(const QString &why)
+{
+    m_console.say(why);
+    finish(Failed);
+}
+
+void Job::listed()
+{
+    switch (m_request.command) {
+    case Request::Command::List:
+        for (const CopyAll::Entry &entry : std::as_const(m_entries))
+            m_console.data(entry.readableName.toUtf8());
+        return finish(Done);
+    case Request::Command::Get:
+        for (const CopyAll::Entry &entry : std::as_const(m_entries)) {
+            if (entry.readableName != m_request.name)
+                continue;
+            m_stage = Stage::Copying;
+            m_prompts.setSavePath(m_target);
+            if (const MaybeFailure failure = m_link.startDownload(entry.rawName, entry.readableName))
+                fail(failure->message());
+            return;
+        }
+        return fail(QStringLiteral("На телефоне нет приложения «%1».").arg(m_request.name));
+    case Request::Command::GetAll:
+        // Set first: a run with nothing to copy is over before copyAll returns.
+        m_stage = Stage::Copying;
+        if (const MaybeFailure failure = m_link.copyAll(m_request.folder, m_entries))
+            fail(failure->message());
+        return;
+    case Request::Command::Ports:
+    case Request::Command::At:
+        return;
+    }
+}
+
+void Job::printAnswer(const QByteArray &reply)
+{
+    QByteArray answer = reply;
+    // The echo is the command as written, ended by its carriage return.
+    const QByteArray echo = AnsiCodePage::fromText(m_request.atCommand + QLatin1Char('\r'));
+    if (answer.startsWith(echo))
+        answer.remove(0, echo.size());
+    answer.replace("\r\n", "\n");
+    answer.replace('\r', '\n');
+    for (const QByteArray &line : answer.split('\n')) {
+        if (!line.isEmpty())
+            m_console.data(line);
+    }
+}
+
+QString Job::progressLine() const
+{
+    const QString &file = m_fileTitle.isEmpty() ? m_request.name : m_fileTitle;
+    return QStringLiteral("%1: %2").arg(file, m_copyStage.isEmpty() ? m_progress.text() : m_copyStage);
+}
+
+void Job::clearEntries()
+{
+    m_entries.clear();
+}
+
+void Job::addEntry(const QByteArray &rawName, const QString &readableName)
+{
+    m_entries.append({rawName, readableName});
+}
+
+void Job::setDownloadRunning(bool running)
+{
+    if (running == m_copyRunning)
+        return;
+    m_copyRunning = running;
+    if (running) {
+        m_progress.restart();
+        m_copyStage.clear();
+        m_progressDisplay.showNow(0);
+    } else {
+        m_console.clearProgress();
+    }
+}
+
+void Job::showDownloadProgress(qint64 bytesReceived)
+{
+    m_progress.update(bytesReceived);
+    m_progressDisplay.setValue(bytesReceived);
+}
+
+void Job::showDownloadFile(const QString &title)
+{
+    // Each file of a run counts from nothing; an empty title ends the run.
+    m_fileTitle = title;
+    m_progress.restart();
+    m_copyStage.clear();
+    if (!title.isEmpty())
+        m_progressDisplay.showNow(0);
+}
+
+void Job::showCopyStage(const QString &stage)
+{
+    m_copyStage = stage;
+    m_progressDisplay.showNow(0);
+}
+
+void Job::reportCheck(const QString &readableName, const ArchiveCheck &check)
+{
+    switch (check.verdict) {
+    case ArchiveCheck::Verdict::Damaged:
+        m_damaged = true;
+        // A run's summary names it among the rest.
+        if (m_request.command == Request::Command::Get)
+            m_console.say(QStringLiteral("Файл «%1» повреждён на телефоне: %2 не совпадает с контрольной суммой; "
+                                         "сохраняется как есть.")
+                              .arg(readableName, check.failedEntry));
+        break;
+    case ArchiveCheck::Verdict::NotChecked:
+        m_console.say(QStringLiteral("%1: не проверен (%2)").arg(readableName, check.failedEntry));
+        break;
+    case ArchiveCheck::Verdict::NotArchive:
+    case ArchiveCheck::Verdict::Sound:
+        break;
+    }
+}
+
+void Job::setLamp(bool linkUp)
+{
+    // The link went down; the core says why.
+    if (!linkUp)
+        finish(Failed);
+}
+
+void Job::replyCompleted(const QByteArray &reply, bool rejected)
+{
+    if (m_stage == Stage::Listing) {
+        // A refused listing: the core has said so.
+        if (rejected)
+            return finish(Failed);
+        return listed();
+    }
+    if (m_stage == Stage::Answering) {
+        printAnswer(reply);
+        finish(rejected ? Failed : Done);
+    }
+}
+
+void Job::copyEnded(bool saved)
+{
+    if (m_stage != Stage::Copying)
+        return;
+    if (!saved)
+        return finish(Failed);
+    finish(m_damaged ? SavedDamaged : Done);
+}
