@@ -1,5 +1,6 @@
 // The command-line tool as a user runs it, against our phone simulator on a
 // pseudo-terminal.
+#include "support/jarbuilder.h"
 #include "support/phonesimulator.h"
 #include "support/testfiles.h"
 
@@ -122,6 +123,27 @@ private slots:
         QCOMPARE(got.err, QStringLiteral("Data Saved to: \"%1\"\n").arg(path));
         QCOMPARE(cli.workFiles(), QStringList{QFileInfo(path).fileName()});
         QCOMPARE(readFile(cli.workPath(path)), content);
+    }
+
+    void getMendsTheLineAndKeepsWhatThePhoneHolds_data()
+    {
+        QTest::addColumn<bool>("damagedOnPhone");
+        QTest::newRow("damaged on the line") << false;
+        QTest::newRow("damaged on the phone") << true;
+    }
+
+    void getMendsTheLineAndKeepsWhatThePhoneHolds()
+    {
+        QFETCH(bool, damagedOnPhone);
+        QByteArray jar = BuildJar({{"a.bin", randomBytes(5000, 6)}, {"META-INF/MANIFEST.MF", "Manifest-Version: 1.0"}}).bytes;
+        if (damagedOnPhone)
+            jar[100] = char(jar[100] ^ 1);
+        Cli cli;
+        QVERIFY(cli.start({{"app.jar", jar}}, {"--corrupt-read", "1"}));
+        const Outcome got = cli.run({"get", "app.jar"});
+        QCOMPARE(got.status, damagedOnPhone ? 3 : 0);
+        QCOMPARE(readFile(cli.workPath("app.jar")), jar);
+        QCOMPARE(got.err.contains(QStringLiteral("повреждён на телефоне: a.bin")), damagedOnPhone);
     }
 
     void getReplacesAFileOnlyWhenForced()

@@ -1,5 +1,6 @@
 // Copying every listed application into a folder in one go, against our phone
 // simulator on a pseudo-terminal.
+#include "support/jarbuilder.h"
 #include "support/session.h"
 
 #include <QAction>
@@ -77,6 +78,24 @@ private slots:
         QCOMPARE(readFile(target.filePath("tetris (3).jar")), files.value("tetris.jar"));
         QCOMPARE(readFile(target.filePath("Игра (2).jar")), files.value("Игра.jar"));
         QCOMPARE(readFile(target.filePath("z (2).jad")), files.value("z.jad"));
+    }
+
+    void damagedFilesAreReadAgainOrNoted()
+    {
+        const JarEntry manifest{"META-INF/MANIFEST.MF", "Manifest-Version: 1.0\r\n"};
+        QByteArray damaged = BuildJar({{"x.bin", randomBytes(5000, 8)}, manifest}).bytes;
+        damaged[100] = char(damaged[100] ^ 1);
+        const QMap<QString, QByteArray> files{{"a.jar", BuildJar({{"a.bin", randomBytes(9000, 9)}, manifest}).bytes},
+                                              {"b.jar", damaged}};
+        Session session;
+        QVERIFY(session.start(files, {"--corrupt-read", "1"}));
+        QTRY_COMPARE(rows(session.list).size(), 2);
+        QTemporaryDir target;
+        QVERIFY(copyAllInto(session, target.path()));
+        QCOMPARE(session.prompts.messageTexts(),
+                 QStringList{QStringLiteral("Скопировано файлов: 2 из 2\nb.jar: сохранён, но повреждён (x.bin)")});
+        for (const QString &name : files.keys())
+            QCOMPARE(readFile(target.filePath(name)), files.value(name));
     }
 
     void aRefusedFileIsSkippedAndNamed()

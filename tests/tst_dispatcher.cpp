@@ -3,7 +3,9 @@
 #include "app/replydrain.h"
 #include "phonefs/download.h"
 #include "support/fakephone.h"
+#include "support/jarbuilder.h"
 #include "support/phonereplies.h"
+#include "support/testfiles.h"
 
 #include <QFile>
 #include <QRandomGenerator>
@@ -16,16 +18,21 @@ const QByteArray Listing = ListingReply({"..", "game.jar", "Игра.jar"});
 const QStringList Listed{"game.jar", "Игра.jar"};
 const QString CommandError = QStringLiteral("Ошибочная комманда");
 
-// Answers every outstanding read request from the file's bytes.
+// Answers every outstanding read request from the file's bytes; line may change
+// a reply on its way, given the piece's offset.
 void answerReads(FakePhone &phone, const QByteArray &file,
-                 const std::function<void(const QByteArray &)> &deliver)
+                 const std::function<void(qint64, QByteArray &)> &line = {})
 {
     for (qsizetype answered = 0; answered < phone.port.written.size() && phone.view.downloadRunning;) {
         const QString request = phone.port.written.at(answered++);
         if (!request.startsWith(QLatin1String("AT*ERIF")))
             continue;
-        const QByteArray piece = file.mid(request.section(QLatin1Char(','), 1, 1).toLongLong(), PieceLength);
-        deliver(ReadReply(request.toLatin1(), piece, piece.size()));
+        const qint64 offset = request.section(QLatin1Char(','), 1, 1).toLongLong();
+        const QByteArray piece = file.mid(offset, PieceLength);
+        QByteArray reply = ReadReply(request.toLatin1(), piece, piece.size());
+        if (line)
+            line(offset, reply);
+        phone.receive(reply);
     }
 }
 
@@ -112,7 +119,7 @@ private slots:
         // The entry is fixed at the start: what the lists show meanwhile does not matter.
         phone.view.clearEntries();
         // A line the phone sends unasked before an echo hides no reply.
-        answerReads(phone, file, [&](const QByteArray &reply) { phone.receive("\r\nRING\r\n" + reply); });
+        answerReads(phone, file, [](qint64, QByteArray &reply) { reply.prepend("\r\nRING\r\n"); });
 
         QCOMPARE(phone.port.written.size(), 4);
         for (int k = 0; k < 3; ++k) {
@@ -141,6 +148,73 @@ private slots:
         QVERIFY(phone.prompts.offeredBytes.isEmpty());
         QVERIFY(phone.prompts.messages.isEmpty());
         QVERIFY(phone.state().download.fileData.isEmpty());
+    }
+
+    void copiesAreCheckedAndReadAgain_data()
+    {
+        QTest::addColumn<QString>("damage"); // once on the line, on the phone, or on every read
+        QTest::addColumn<bool>("run");
+        QTest::addColumn<int>("reads");
+        QTest::addColumn<bool>("keep"); // the answer to the warning
+        for (const bool run : {false, true}) {
+            QTest::addRow("on the line%s", run ? ", in a run" : "") << "line" << run << 7 << false;
+            QTest::addRow("on the phone%s", run ? ", in a run" : "") << "phone" << run << 7 << true;
+        }
+        QTest::newRow("on the phone, not kept") << "phone" << false << 7 << false;
+        QTest::newRow("on every read") << "always" << false << 13 << true;
+    }
+
+    void copiesAreCheckedAndReadAgain()
+    {
+        QFETCH(QString, damage);
+        QFETCH(bool, run);
+        QFETCH(int, reads);
+        QFETCH(bool, keep);
+        // Four pieces; the second entry runs from the second into the fourth.
+        const QByteArray jar = BuildJar({{"a.bin", randomBytes(70000, 1), false},
+                                         {"b.bin", randomBytes(150000, 2), false},
+                                         {"META-INF/MANIFEST.MF", "Manifest-Version: 1.0\r\n"}})
+                                   .bytes;
+        QByteArray onPhone = jar;
+        if (damage == "phone")
+            onPhone[2 * PieceLength + 10] = char(onPhone[2 * PieceLength + 10] ^ 1);
+        int thirdPieceReads = 0;
+        const auto line = [&](qint64 offset, QByteArray &reply) {
+            const bool hit = offset == 2 * PieceLength && (damage == "always" || (damage == "line" && !thirdPieceReads));
+            thirdPieceReads += offset == 2 * PieceLength;
+            const qsizetype digit = reply.indexOf("\r\n*ERIF") + 27 + thirdPieceReads;
+            if (hit)
+                reply[digit] = reply[digit] == '0' ? '1' : '0';
+        };
+
+        QTemporaryDir folder;
+        FakePhone phone;
+        phone.receive(ListingReply({"game.jar"}));
+        phone.prompts.questionAnswers.enqueue(keep);
+        phone.prompts.savePaths.enqueue(folder.filePath("game.jar"));
+        QCOMPARE(run ? phone.link.copyAll(folder.path(), {{"game.jar", "game.jar"}}) : phone.startDownload(0), std::nullopt);
+        answerReads(phone, onPhone, line);
+
+        QCOMPARE(phone.port.written.size(), reads);
+        // The pieces holding the failed entry, read again by the same requests.
+        QCOMPARE(phone.port.written.mid(4, 3), phone.port.written.mid(1, 3));
+        QCOMPARE(phone.view.stages.mid(0, 5), (QStringList{QStringLiteral("проверка…"),
+                                                           QStringLiteral("повторное чтение: 1 из 3 частей"),
+                                                           QStringLiteral("повторное чтение: 2 из 3 частей"),
+                                                           QStringLiteral("повторное чтение: 3 из 3 частей"),
+                                                           QStringLiteral("проверка…")}));
+        const bool damaged = damage != "line";
+        QCOMPARE(phone.view.checks.last().second, damaged ? ArchiveCheck::Verdict::Damaged : ArchiveCheck::Verdict::Sound);
+        const QString warning = QStringLiteral("Файл «game.jar» повреждён на телефоне: b.bin не совпадает с контрольной "
+                                               "суммой. Сохранить как есть?");
+        QCOMPARE(phone.prompts.questions, damaged && !run ? QStringList{warning} : QStringList());
+        if (damage != "always")
+            QCOMPARE(readFileOrNothing(folder.filePath("game.jar")), !keep && damaged && !run ? QByteArray() : onPhone);
+        if (run) {
+            QCOMPARE(phone.prompts.messageTexts().last(),
+                     QStringLiteral("Скопировано файлов: 1 из 1") + (damaged ? "\ngame.jar: сохранён, но повреждён (b.bin)" : ""));
+        }
+        QVERIFY(!phone.view.downloadRunning);
     }
 
     void closingFramingLateStillStartsTheNextReplyClean()

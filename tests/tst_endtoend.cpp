@@ -2,6 +2,7 @@
 // download, save, and the ways it can go wrong.
 #include "support/phonereplies.h"
 #include "support/pseudoterminal.h"
+#include "support/jarbuilder.h"
 #include "support/session.h"
 #include "windows/qtprompts.h"
 
@@ -74,6 +75,39 @@ private slots:
         for (qint64 offset = 0; offset <= size; offset += 65535)
             expected += "AT*ERIF=\"" + FolderHex + "6170702E6A6172\"," + QByteArray::number(offset) + ",65535\r";
         QCOMPARE(readFile(log), expected);
+    }
+
+    void damagedCopiesAreReadAgain_data()
+    {
+        QTest::addColumn<QByteArray>("onPhone");
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<bool>("damagedOnPhone");
+        const JarEntry manifest{"META-INF/MANIFEST.MF", "Manifest-Version: 1.0\r\n"};
+        const QByteArray onePiece = BuildJar({{"a.bin", randomBytes(20000, 5)}, manifest}).bytes;
+        QByteArray fourPieces = BuildJar({{"a.bin", randomBytes(100000, 6)}, {"b.bin", randomBytes(120000, 7)}, manifest}).bytes;
+        QTest::newRow("one piece, on the line") << onePiece << QStringList{"--corrupt-read", "1"} << false;
+        QTest::newRow("four pieces, on the line")
+            << fourPieces << QStringList{"--corrupt-read", "3", "--split", "anywhere", "--max-piece", "3000"} << false;
+        fourPieces[150000] = char(fourPieces[150000] ^ 0x40);
+        QTest::newRow("on the phone") << fourPieces << QStringList() << true;
+    }
+
+    void damagedCopiesAreReadAgain()
+    {
+        QFETCH(QByteArray, onPhone);
+        QFETCH(QStringList, options);
+        QFETCH(bool, damagedOnPhone);
+        Session session;
+        const QString log = session.saveFolder.filePath("received.log");
+        QVERIFY(session.start({{"app.jar", onPhone}}, options + QStringList{"--log", log}));
+        QTRY_COMPARE(session.list->count(), 1);
+        session.prompts.questionAnswers.enqueue(true);
+        session.prompts.savePaths.enqueue(session.savePath("copy.jar"));
+        QVERIFY(session.download(QStringLiteral("app.jar")));
+        // What the phone holds, damaged or not, and asked about only when it is.
+        QCOMPARE(readFile(session.savePath("copy.jar")), onPhone);
+        QCOMPARE(session.prompts.questions.size(), damagedOnPhone ? 1 : 0);
+        QVERIFY(readFile(log).count("AT*ERIF") > onPhone.size() / 65535 + 1);
     }
 
     void errorMidDownloadThenAnotherDownload()
