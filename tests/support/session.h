@@ -1,49 +1,13 @@
 #pragma once
 
-// The whole program against our phone simulator, and the files it reads and writes.
-#include "app/Form1.h"
+// The whole program against our phone simulator on a pseudo-terminal.
+#include "support/jobhelpers.h"
 #include "support/phonesimulator.h"
 #include "support/scriptedprompts.h"
 
-#include <QFile>
-#include <QListWidget>
-#include <QPlainTextEdit>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
-#include <QTest>
 
 #include <memory>
-
-inline const QByteArray FolderHex = "2F7470612F7072657365742F73797374656D2F6F61662F";
-
-inline QByteArray randomBytes(qsizetype size, quint32 seed)
-{
-    QRandomGenerator generator(seed);
-    QByteArray bytes(size, Qt::Uninitialized);
-    for (char &byte : bytes)
-        byte = char(generator.bounded(256));
-    return bytes;
-}
-
-[[nodiscard]] inline bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-inline QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-inline QStringList rows(const QListWidget *list)
-{
-    QStringList texts;
-    for (int i = 0; i < list->count(); ++i)
-        texts.append(list->item(i)->text());
-    return texts;
-}
 
 // The program, connected to a simulator serving one folder.
 struct Session
@@ -76,21 +40,8 @@ struct Session
         return !phone->devicePath().isEmpty() && prompts.messages.isEmpty();
     }
 
-    bool copying() const { return window->findChild<QPlainTextEdit *>("Text1")->isVisible(); }
-
-    // Double-clicks the entry and waits until its download has ended and the window
-    // takes input again.
-    [[nodiscard]] bool download(const QString &name)
-    {
-        const QList<QListWidgetItem *> found = list->findItems(name, Qt::MatchExactly);
-        if (found.size() != 1)
-            return false;
-        const QPoint place = list->visualItemRect(found.first()).center();
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, place);
-        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, place);
-        return copying() && QTest::qWaitFor([this] { return !copying(); }, 30000)
-               && window->centralWidget()->isEnabled();
-    }
+    bool copying() const { return isCopying(*window); }
+    [[nodiscard]] bool download(const QString &name) { return downloadEntry(*window, name); }
 
     QString savePath(const QString &name) const { return saveFolder.filePath(name); }
 };
