@@ -3,7 +3,7 @@
 //   COM7   as they are;
 //   COM8   its replies cut into pieces of at most 5 bytes;
 //   COM9   at 100 000 bytes a second, appending what it receives to MORVEX_TEST_PHONE_LOG;
-//   COM10  hangs up after its first file-read reply, and a plain one takes its place.
+//   COM10  hangs up after its first file-read reply; then a plain one takes its place.
 // And what a Windows user is told when a COM port will not open.
 #include "app/msc.h"
 #include "app/openfailure.h"
@@ -45,10 +45,6 @@ struct OnPort
     // Connects and waits for the listing; false if either failed.
     [[nodiscard]] bool connect(int port)
     {
-        if (!PhoneFolder.exists() || PhoneFolder.isEmpty()) {
-            qWarning("no phone folder: scripts/windows sets MORVEX_TEST_PHONE_FOLDER");
-            return false;
-        }
         prompts.modalMilliseconds = 20;
         window.show();
         window.findChild<QComboBox *>("Combo1")->setEditText(QString::number(port));
@@ -90,6 +86,12 @@ class WindowsTest : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase()
+    {
+        QVERIFY2(!qEnvironmentVariableIsEmpty("MORVEX_TEST_PHONE_FOLDER") && PhoneFolder.exists(),
+                 "no phones to talk to: scripts/windows serves them");
+    }
+
     void missingPortPointsToDeviceManager()
     {
         MSC control;
