@@ -1,11 +1,10 @@
-// accessible-names <title start> <file>: writes the UI Automation control type and
-// name of every element in the first top-level window whose title starts so, one
-// "<type>\t<name>" line each in UTF-8; exits 1 when there is no such window.
+// accessible-names <title> <file>: writes the UI Automation control type and name
+// of every element in the top-level window of that title, one "<type>\t<name>"
+// line each in UTF-8; exits 1 when there is no such window.
 // scripts/windows reads the listing of the zip's program from it.
 #include <windows.h>
 
 #include <cstdio>
-#include <string>
 
 namespace {
 
@@ -27,28 +26,13 @@ Function lookUp(HMODULE library, const char *name)
     return reinterpret_cast<Function>(reinterpret_cast<void *>(GetProcAddress(library, name)));
 }
 
-std::wstring titleStart;
-
-BOOL CALLBACK matchTitle(HWND window, LPARAM found)
-{
-    wchar_t title[256] = {};
-    GetWindowTextW(window, title, 256);
-    if (std::wstring(title).rfind(titleStart, 0) != 0)
-        return TRUE;
-    *reinterpret_cast<HWND *>(found) = window;
-    return FALSE;
-}
-
 } // namespace
 
 int main(int argc, char **argv)
 {
     if (argc != 3)
         return 2;
-    titleStart.resize(MultiByteToWideChar(CP_UTF8, 0, argv[1], -1, nullptr, 0) - 1);
-    MultiByteToWideChar(CP_UTF8, 0, argv[1], -1, titleStart.data(), int(titleStart.size()) + 1);
-    HWND window = nullptr;
-    EnumWindows(matchTitle, reinterpret_cast<LPARAM>(&window));
+    const HWND window = FindWindowA(nullptr, argv[1]);
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     HMODULE library = LoadLibraryW(L"uiautomationcore.dll");
     const auto nodeFromHandle = lookUp<NodeFromHandle>(library, "UiaNodeFromHandle");
