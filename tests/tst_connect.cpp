@@ -3,21 +3,11 @@
 #include "app/portnumber.h"
 #include "support/phonereplies.h"
 #include "support/pseudoterminal.h"
+#include "support/jobhelpers.h"
 #include "support/scriptedprompts.h"
 
 #include <QComboBox>
-#include <QLabel>
 #include <QLineEdit>
-#include <QTest>
-
-namespace {
-
-QColor lampColour(const Form1 &window)
-{
-    return window.findChild<QLabel *>("ComStatus")->palette().color(QPalette::Window);
-}
-
-} // namespace
 
 class ConnectTest : public QObject
 {

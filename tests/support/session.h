@@ -1,27 +1,14 @@
 #pragma once
 
-// The whole program against our phone simulator, and the files it reads and writes.
-#include "app/Form1.h"
+// The whole program against our phone simulator on a pseudo-terminal.
+#include "support/jobhelpers.h"
 #include "support/phonesimulator.h"
 #include "support/scriptedprompts.h"
 #include "support/testfiles.h"
 
-#include <QListWidget>
-#include <QPlainTextEdit>
 #include <QTemporaryDir>
-#include <QTest>
 
 #include <memory>
-
-inline const QByteArray FolderHex = "2F7470612F7072657365742F73797374656D2F6F61662F";
-
-inline QStringList rows(const QListWidget *list)
-{
-    QStringList texts;
-    for (int i = 0; i < list->count(); ++i)
-        texts.append(list->item(i)->text());
-    return texts;
-}
 
 // The program, connected to a simulator serving one folder.
 struct Session
@@ -54,21 +41,8 @@ struct Session
         return !phone->devicePath().isEmpty() && prompts.messages.isEmpty();
     }
 
-    bool copying() const { return window->findChild<QPlainTextEdit *>("Text1")->isVisible(); }
-
-    // Double-clicks the entry and waits until its download has ended and the window
-    // takes input again.
-    [[nodiscard]] bool download(const QString &name)
-    {
-        const QList<QListWidgetItem *> found = list->findItems(name, Qt::MatchExactly);
-        if (found.size() != 1)
-            return false;
-        const QPoint place = list->visualItemRect(found.first()).center();
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, place);
-        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, place);
-        return copying() && QTest::qWaitFor([this] { return !copying(); }, 30000)
-               && window->centralWidget()->isEnabled();
-    }
+    bool copying() const { return isCopying(*window); }
+    [[nodiscard]] bool download(const QString &name) { return downloadEntry(*window, name); }
 
     QString savePath(const QString &name) const { return saveFolder.filePath(name); }
 };
