@@ -167,32 +167,48 @@ bool descriptorAgrees(QByteArrayView file, qint64 at, qint64 limit, const Entry 
     return (fits(at, 4, limit) && u32(file, at) == DescriptorSignature && agreesAt(at + 4)) || agreesAt(at);
 }
 
-// Whether an entry's local header, data and descriptor agree with its central record,
-// all before `limit`. Sets `end` to where its bytes end, as far as they tell.
-bool entrySound(QByteArrayView file, qint64 limit, const Entry &entry, Inflater &inflater, qint64 &end)
+bool zip64Sizes(const Entry &entry)
 {
+    return entry.compressedSize == Zip64Value || entry.size == Zip64Value;
+}
+
+// An entry's local part: where it lies, and whether it declares what the central record does.
+struct Local
+{
+    qint64 dataAt = 0;
+    qint64 end = 0; // past the data and descriptor, as far as the lengths tell
+    bool alike = false;
+};
+
+Local readLocal(QByteArrayView file, qint64 limit, const Entry &entry)
+{
+    Local local;
     const qint64 at = entry.localOffset;
-    end = qMin(at + LocalHeaderSize, limit);
+    local.end = qMin(at + LocalHeaderSize, limit);
     if (!fits(at, LocalHeaderSize, limit))
-        return false;
+        return local;
     // Even under a damaged signature the lengths most likely still tell where the data ends.
     const qint64 nameLength = u16(file, at + 26);
-    const qint64 dataAt = at + LocalHeaderSize + nameLength + u16(file, at + 28);
-    const qint64 dataEnd = dataAt + entry.compressedSize;
+    local.dataAt = at + LocalHeaderSize + nameLength + u16(file, at + 28);
+    const qint64 dataEnd = local.dataAt + entry.compressedSize;
     const bool hasDescriptor = entry.flags & DescriptorFlag;
-    end = qMin(dataEnd + (hasDescriptor ? DescriptorSize : 0), limit);
-    // The name and extra field lie before the data, so this bounds them too.
-    if (!fits(dataAt, entry.compressedSize, limit))
-        return false;
-    if (u32(file, at) != LocalSignature || u16(file, at + 6) != entry.flags || u16(file, at + 8) != entry.method
-        || file.sliced(at + LocalHeaderSize, nameLength) != entry.name)
-        return false;
+    local.end = qMin(dataEnd + (hasDescriptor ? DescriptorSize : 0), limit);
+    if (!fits(at, local.dataAt - at, limit) || u32(file, at) != LocalSignature || u16(file, at + 6) != entry.flags
+        || u16(file, at + 8) != entry.method || file.sliced(at + LocalHeaderSize, nameLength) != entry.name)
+        return local;
     // A descriptor stands in for the local header's CRC and sizes, which may then be 0.
-    const bool declaredAlike = hasDescriptor
-        ? descriptorAgrees(file, dataEnd, limit, entry)
-        : u32(file, at + 14) == entry.crc && u32(file, at + 18) == entry.compressedSize
-              && u32(file, at + 22) == entry.size;
-    if (!declaredAlike)
+    // ZIP64 sizes lie in extra fields and are left unchecked.
+    local.alike = zip64Sizes(entry)
+        || (hasDescriptor ? descriptorAgrees(file, dataEnd, limit, entry)
+                          : u32(file, at + 14) == entry.crc && u32(file, at + 18) == entry.compressedSize
+                                && u32(file, at + 22) == entry.size);
+    return local;
+}
+
+// Whether the data, all before `limit`, is what the central record declares.
+bool dataSound(QByteArrayView file, qint64 limit, const Entry &entry, qint64 dataAt, Inflater &inflater)
+{
+    if (!fits(dataAt, entry.compressedSize, limit))
         return false;
     const QByteArrayView data = file.sliced(dataAt, entry.compressedSize);
     if (entry.method == Stored)
@@ -241,11 +257,13 @@ QString readableName(QByteArrayView name)
 
 ArchiveCheck CheckArchive(QByteArrayView file)
 {
-    if (file.size() < 4 || u32(file, 0) != LocalSignature)
-        return {};
+    // A file that ends as an archive is one, whatever the line made of its first bytes.
     const std::optional<qint64> endAt = findEndRecord(file);
-    if (!endAt)
+    if (!endAt) {
+        if (file.size() < 4 || u32(file, 0) != LocalSignature)
+            return {};
         return structureDamaged(file, std::nullopt);
+    }
     const qint64 end = *endAt;
     const quint16 entriesHere = u16(file, end + 8);
     const quint16 entryCount = u16(file, end + 10);
@@ -263,11 +281,19 @@ ArchiveCheck CheckArchive(QByteArrayView file)
     const std::optional<QList<Entry>> entries = readDirectory(file, directoryOffset, end, entryCount);
     if (!entries)
         return structureDamaged(file, directoryOffset);
+    QList<Local> locals;
+    locals.reserve(entries->size());
+    for (const Entry &entry : *entries)
+        locals.append(readLocal(file, directoryOffset, entry));
 
-    // Decided before anything is inflated.
+    // Decided before anything is inflated, and only by entries whose local header
+    // agrees: a digit changed in the directory must not pass for what is unchecked.
     qint64 total = 0;
-    for (const Entry &entry : *entries) {
-        if (entry.compressedSize == Zip64Value || entry.size == Zip64Value || entry.localOffset == Zip64Value)
+    for (qsizetype i = 0; i < entries->size(); ++i) {
+        const Entry &entry = entries->at(i);
+        if (!locals[i].alike)
+            continue;
+        if (zip64Sizes(entry))
             return notChecked(zip64);
         if (entry.flags & EncryptedFlag)
             return notChecked(QStringLiteral("зашифрованный файл"));
@@ -284,14 +310,15 @@ ArchiveCheck CheckArchive(QByteArrayView file)
     // Every failing entry, so that one round of re-reading can mend them all.
     QString firstFailed;
     QList<Range> suspects;
-    for (const Entry &entry : *entries) {
-        qint64 entryEnd = 0;
-        if (entrySound(file, directoryOffset, entry, inflater, entryEnd))
+    for (qsizetype i = 0; i < entries->size(); ++i) {
+        const Entry &entry = entries->at(i);
+        const Local &local = locals[i];
+        if (local.alike && dataSound(file, directoryOffset, entry, local.dataAt, inflater))
             continue;
         if (suspects.isEmpty())
             firstFailed = readableName(entry.name);
-        if (entry.localOffset < entryEnd)
-            suspects.append({entry.localOffset, entryEnd});
+        if (entry.localOffset < local.end)
+            suspects.append({entry.localOffset, local.end});
         suspects.append(entry.record);
     }
     if (suspects.isEmpty())

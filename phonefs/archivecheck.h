@@ -8,7 +8,8 @@
 struct ArchiveCheck
 {
     enum class Verdict {
-        NotArchive, // does not begin with a ZIP local header: saved as it is, unchecked
+        NotArchive, // neither begins with a ZIP local header nor ends with an end record:
+                    // saved as it is, unchecked
         Sound,      // every entry inflates to its declared size with its declared CRC-32
         NotChecked, // ZIP64, an encrypted entry, or entries claiming more than 1 GiB in all
         Damaged,    // something does not match

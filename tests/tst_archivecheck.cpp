@@ -100,15 +100,16 @@ void ArchiveCheckTest::check_data()
         << Verdict::Sound << QString() << Ranges();
     QTest::newRow("longest comment") << BuildJar({{"a", "x"}}, QByteArray(65535, 'c')).bytes << Verdict::Sound
                                      << QString() << Ranges();
+    QTest::newRow("archive without entries") << BuildJar({}).bytes << Verdict::Sound << QString() << Ranges();
 
     QTest::newRow("descriptor text") << QByteArray("MIDlet-Name: Игра\r\nMIDlet-Jar-URL: game.jar\r\n")
                                      << Verdict::NotArchive << QString() << Ranges();
     QTest::newRow("empty file") << QByteArray() << Verdict::NotArchive << QString() << Ranges();
-    QTest::newRow("archive without entries") << BuildJar({}).bytes << Verdict::NotArchive << QString() << Ranges();
 
     QTest::newRow("deflated data") << flipped(sound, e[1].data + 100) << Verdict::Damaged << Game << entry(1);
     QTest::newRow("stored data's last byte") << flipped(sound, e[2].end - 1) << Verdict::Damaged << Icon << entry(2);
     QTest::newRow("local signature") << flipped(sound, e[1].local) << Verdict::Damaged << Game << entry(1);
+    QTest::newRow("first byte") << flipped(sound, 0) << Verdict::Damaged << Manifest << entry(0);
     QTest::newRow("local flags") << flipped(sound, e[2].local + 6) << Verdict::Damaged << Icon << entry(2);
     QTest::newRow("local method") << flipped(sound, e[0].local + 8) << Verdict::Damaged << Manifest << entry(0);
     QTest::newRow("local CRC") << flipped(sound, e[0].local + 14) << Verdict::Damaged << Manifest << entry(0);
@@ -117,6 +118,11 @@ void ArchiveCheckTest::check_data()
     QTest::newRow("descriptor signature") << flipped(sound, e[1].end - 16) << Verdict::Damaged << Game << entry(1);
     QTest::newRow("descriptor size") << flipped(sound, e[1].end - 1) << Verdict::Damaged << Game << entry(1);
     QTest::newRow("central CRC") << flipped(sound, e[1].central + 16) << Verdict::Damaged << Game << entry(1);
+    // What would leave the archive unchecked, claimed by the directory alone.
+    QTest::newRow("central flags claim encryption")
+        << patched(sound, e[2].central + 8, 0x0801, 2) << Verdict::Damaged << Icon << entry(2);
+    QTest::newRow("central size claims 3.75 GiB")
+        << patched(sound, e[0].central + 24, 0xF0000000) << Verdict::Damaged << Manifest << entry(0);
     QTest::newRow("local header beyond the entries")
         << patched(sound, e[1].central + 42, quint32(jar.directory)) << Verdict::Damaged << Game
         << Ranges{{e[1].central, e[1].centralEnd}};

@@ -1,0 +1,91 @@
+// The check of a copied archive. Any bytes: the answer is the same twice, and its
+// ranges are sorted, apart, non-empty and within the file, present exactly when it
+// is Damaged. An archive built from the input's bytes is sound; with one hex digit
+// of it changed, as the line changes one, it is still checked, a Damaged answer asks
+// to re-read that byte, and a changed byte of stored data is always found.
+#include "fuzzcheck.h"
+#include "phonefs/archivecheck.h"
+#include "support/jarbuilder.h"
+
+#include <cstddef>
+#include <cstdint>
+
+namespace {
+
+ArchiveCheck checkAnyBytes(QByteArrayView file)
+{
+    const ArchiveCheck check = CheckArchive(file);
+    const ArchiveCheck again = CheckArchive(file);
+    FUZZ_CHECK(again.verdict == check.verdict && again.failedEntry == check.failedEntry
+               && again.suspectRanges == check.suspectRanges);
+
+    const bool damaged = check.verdict == ArchiveCheck::Verdict::Damaged;
+    FUZZ_CHECK(check.suspectRanges.isEmpty() != damaged);
+    FUZZ_CHECK(check.failedEntry.isEmpty() == (check.verdict == ArchiveCheck::Verdict::NotArchive
+                                               || check.verdict == ArchiveCheck::Verdict::Sound));
+    qint64 previousEnd = -1;
+    for (const ArchiveCheck::Range &range : check.suspectRanges) {
+        FUZZ_CHECK(range.begin > previousEnd && range.begin < range.end && range.end <= file.size());
+        previousEnd = range.end;
+    }
+    return check;
+}
+
+bool covers(const ArchiveCheck &check, qint64 at)
+{
+    for (const ArchiveCheck::Range &range : check.suspectRanges) {
+        if (range.begin <= at && at < range.end)
+            return true;
+    }
+    return false;
+}
+
+// Input: a byte of layout, two of position, one of the changed digit, one of
+// descriptor kinds and extra fields, then the entries' data.
+void checkBuiltArchive(QByteArrayView input)
+{
+    if (input.size() < 5)
+        return;
+    const auto byte = [&](qsizetype i) { return static_cast<unsigned char>(input[i]); };
+    const QByteArrayView data = input.sliced(5);
+    const int count = 1 + byte(0) % 3;
+    QList<JarEntry> entries;
+    for (int i = 0; i < count; ++i) {
+        const qsizetype from = data.size() * i / count;
+        const int mode = byte(0) >> (2 + 2 * i) & 3;
+        const auto descriptor = !(mode & 2)       ? JarEntry::Descriptor::None
+                                : byte(4) >> i & 1 ? JarEntry::Descriptor::Signed
+                                                   : JarEntry::Descriptor::Bare;
+        const bool extra = byte(4) >> (4 + i) & 1;
+        entries.append({"e" + QByteArray::number(i),
+                        data.sliced(from, data.size() * (i + 1) / count - from).toByteArray(), bool(mode & 1),
+                        descriptor, extra ? QByteArrayLiteral("xy\2\0ex") : QByteArray(),
+                        extra ? QByteArrayLiteral("xy\0\0") : QByteArray()});
+    }
+    const Jar jar = BuildJar(entries);
+    FUZZ_CHECK(checkAnyBytes(jar.bytes).verdict == ArchiveCheck::Verdict::Sound);
+
+    const qint64 at = (byte(1) << 8 | byte(2)) % jar.bytes.size();
+    const int shift = byte(3) & 0x80 ? 4 : 0;
+    QByteArray changed = jar.bytes;
+    changed[at] = char(changed[at] ^ (1 + byte(3) % 15) << shift);
+    const ArchiveCheck check = checkAnyBytes(changed);
+    FUZZ_CHECK(check.verdict == ArchiveCheck::Verdict::Sound || check.verdict == ArchiveCheck::Verdict::Damaged);
+    if (check.verdict == ArchiveCheck::Verdict::Damaged)
+        FUZZ_CHECK(covers(check, at));
+    for (int i = 0; i < count; ++i) {
+        const Jar::Places &places = jar.entries[i];
+        if (!entries[i].deflated && places.data <= at && at < places.end)
+            FUZZ_CHECK(check.verdict == ArchiveCheck::Verdict::Damaged);
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const QByteArrayView input(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
+    checkAnyBytes(input);
+    checkBuiltArchive(input);
+    return 0;
+}
