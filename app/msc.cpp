@@ -192,7 +192,10 @@ void MSC::handleError(QSerialPort::SerialPortError error)
     // this one still learns of it.
     m_raised = m_eventFailure;
     m_port.clearError();
-    if (error == QSerialPort::ResourceError || error == QSerialPort::ReadError) {
+    // A device that can no longer be read from or written to is gone: Linux says so
+    // as a resource error, Windows may first refuse a write ("Not ready").
+    if (error == QSerialPort::ResourceError || error == QSerialPort::ReadError
+        || error == QSerialPort::WriteError) {
         m_eventFailure.description = QStringLiteral("%1: связь с телефоном потеряна (%2)")
                                          .arg(m_device, reason);
         // A vanished device (a pulled cable, or a pseudo-terminal whose other end
