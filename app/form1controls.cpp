@@ -19,8 +19,18 @@
 
 namespace {
 
-// The longest progress line the copying notice may show below its heading.
-const QString LongestProgress = QStringLiteral("999 999 999 байт, 9 999,9 КБ/с");
+// The longest progress lines the copying notice may show below its heading: a
+// count, or what is done with a file once it is in.
+const QStringList LongestProgress{QStringLiteral("999 999 999 байт, 9 999,9 КБ/с"),
+                                  QStringLiteral("повторное чтение: 99 из 99 частей")};
+
+qreal widestOf(const QFontMetricsF &metrics, const QStringList &lines)
+{
+    qreal widest = 0;
+    for (const QString &line : lines)
+        widest = qMax(widest, metrics.horizontalAdvance(line));
+    return widest;
+}
 // Room the notice keeps at its bottom right for a button: 80 x 23 pixels at 96 dpi.
 constexpr QSize NoticeButtonRoom(1200, 345);
 
@@ -66,9 +76,7 @@ QRect noticeGeometry(const QPlainTextEdit *notice, const QRect &list)
 {
     const int lines = qMax(2, int(notice->toPlainText().count(QLatin1Char('\n'))) + 1);
     const QFontMetricsF metrics(notice->font());
-    qreal widest = metrics.horizontalAdvance(LongestProgress);
-    for (const QString &line : notice->toPlainText().split(QLatin1Char('\n')))
-        widest = qMax(widest, metrics.horizontalAdvance(line));
+    const qreal widest = widestOf(metrics, LongestProgress + notice->toPlainText().split(QLatin1Char('\n')));
     const int border = notice->frameWidth() + qCeil(notice->document()->documentMargin());
     // A pixel to spare: a line exactly as wide as the box is one rounding from wrapping.
     const QSize size(qCeil(widest) + 1 + 2 * border,
@@ -175,8 +183,8 @@ void Form1::placeNotice()
 
 QString Form1::fitToNotice(const QString &line) const
 {
-    const QFontMetrics metrics(Text1->font());
-    return metrics.elidedText(line, Qt::ElideMiddle, metrics.horizontalAdvance(LongestProgress));
+    const QFontMetricsF metrics(Text1->font());
+    return metrics.elidedText(line, Qt::ElideMiddle, widestOf(metrics, LongestProgress));
 }
 
 void Form1::createMenus()

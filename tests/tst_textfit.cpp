@@ -212,6 +212,10 @@ private slots:
         notice->setPlainText(lines.join(QLatin1Char('\n')));
         QStringList found = misfits(&window);
         QVERIFY2(found.isEmpty(), qPrintable(found.join('\n')));
+        // And the widest word on what is done with the file once it is in.
+        view.showCopyStage(QStringLiteral("повторное чтение: 99 из 99 частей"));
+        found = misfits(&window);
+        QVERIFY2(found.isEmpty(), qPrintable(found.join('\n')));
 
         // The cancel button sits in the notice's corner, inside its frame, over no text.
         const auto *button = window.findChild<QPushButton *>("cmdCancel");
