@@ -6,20 +6,25 @@
 #include "support/scriptedprompts.h"
 
 #include <QApplication>
-#include <QDeadlineTimer>
 #include <QFile>
 #include <QListWidget>
 #include <QTemporaryDir>
+#include <QTimer>
 
 namespace {
 
+// Sleeps between events, as the program's own event loop does. The overload with
+// a time limit never sleeps: spinning, it took a core from the simulator on a busy
+// machine and hid the program's own wake-ups on an idle one.
 bool waitFor(const std::function<bool()> &done, int timeoutMs)
 {
-    const QDeadlineTimer deadline(timeoutMs);
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    deadline.start(timeoutMs);
     while (!done()) {
-        if (deadline.hasExpired())
+        if (!deadline.isActive())
             return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     return true;
 }
