@@ -35,14 +35,30 @@ QByteArray fileBytes(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// Notes when the Save dialog comes up: the copy is over then, the saving to come.
+class TimedPrompts : public ScriptedPrompts
+{
+public:
+    std::optional<QString> saveFileName(const QString &title, const QString &filter,
+                                        const QString &proposedName) override
+    {
+        if (measurement)
+            dialogSeconds = measurement->wallSeconds();
+        return ScriptedPrompts::saveFileName(title, filter, proposedName);
+    }
+
+    const Measurement *measurement = nullptr;
+    double dialogSeconds = 0;
+};
+
 } // namespace
 
-RunFigures runProgram(qint64 fileSize, const QString &phoneFolder)
+RunFigures runProgram(qint64 fileSize, const QString &phoneFolder, const QStringList &phoneOptions)
 {
-    PhoneSimulator phone(phoneFolder);
+    PhoneSimulator phone(phoneFolder, phoneOptions);
     phone.mapToPort(5);
     QTemporaryDir saveFolder;
-    ScriptedPrompts prompts;
+    TimedPrompts prompts;
     prompts.savePaths.enqueue(saveFolder.filePath(QStringLiteral("saved.jar")));
 
     Form1 window(prompts);
@@ -55,10 +71,12 @@ RunFigures runProgram(qint64 fileSize, const QString &phoneFolder)
     list->setCurrentItem(entry().first());
 
     const Measurement measurement;
+    prompts.measurement = &measurement;
     window.List2_DblClick();
     if (!waitFor([&] { return prompts.beeps > 0 || !prompts.messages.isEmpty(); }, 600000))
         return {};
-    const RunFigures figures = measurement.figures(true);
+    RunFigures figures = measurement.figures(true);
+    figures.dialogSeconds = prompts.dialogSeconds;
 
     for (const ScriptedPrompts::Shown &shown : std::as_const(prompts.messages))
         qInfo("%s", qPrintable(shown.text));
