@@ -14,7 +14,8 @@ namespace {
 
 constexpr QByteArrayView ReplyEnd = "\r\nOK\r\n";
 
-bool readUntilOk(int fd)
+// Counts what it reads into `bytesRead`.
+bool readUntilOk(int fd, qint64 &bytesRead)
 {
     char tail[6] = {};
     char buffer[65536];
@@ -25,6 +26,7 @@ bool readUntilOk(int fd)
         const ssize_t count = ::read(fd, buffer, sizeof buffer);
         if (count <= 0)
             return false;
+        bytesRead += count;
         // Only the last six bytes matter: is this the end of the reply?
         const qsizetype keep = qMin<qsizetype>(count, 6);
         memmove(tail, tail + keep, 6 - keep);
@@ -36,9 +38,10 @@ bool readUntilOk(int fd)
 
 } // namespace
 
-RunFigures runBaseline(qint64 fileSize, const QString &phoneFolder, LineSettings settings)
+RunFigures runBaseline(qint64 fileSize, const QString &phoneFolder, LineSettings settings,
+                       const QStringList &phoneOptions)
 {
-    PhoneSimulator phone(phoneFolder);
+    PhoneSimulator phone(phoneFolder, phoneOptions);
     const int fd = ::open(phone.devicePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
     if (fd < 0)
         return {};
@@ -53,11 +56,13 @@ RunFigures runBaseline(qint64 fileSize, const QString &phoneFolder, LineSettings
     const qint64 requests = fileSize / PieceLength + 1;
     const Measurement measurement;
     bool complete = true;
+    qint64 bytesRead = 0;
     for (qint64 index = 0; index < requests && complete; ++index) {
         const QByteArray request = ChunkCommand(path, index).toLatin1() + '\r';
-        complete = ::write(fd, request.constData(), request.size()) == request.size() && readUntilOk(fd);
+        complete = ::write(fd, request.constData(), request.size()) == request.size() && readUntilOk(fd, bytesRead);
     }
-    const RunFigures figures = measurement.figures(complete);
+    RunFigures figures = measurement.figures(complete);
+    figures.bytesRead = bytesRead;
     ::close(fd);
     return figures;
 }

@@ -14,4 +14,5 @@ enum class LineSettings {
 
 // The speed limit of the simulator and the pseudo-terminal: a minimal client
 // sends the program's read requests and only reads until each "OK".
-RunFigures runBaseline(qint64 fileSize, const QString &phoneFolder, LineSettings settings);
+RunFigures runBaseline(qint64 fileSize, const QString &phoneFolder, LineSettings settings,
+                       const QStringList &phoneOptions);

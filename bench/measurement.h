@@ -11,6 +11,10 @@ struct RunFigures
     // into the kernel, which shows up as system time.
     qint64 pageFaults = 0;
     bool intact = false;
+    // The program: from the double-click to the Save dialog, the copy without the saving.
+    double dialogSeconds = 0;
+    // The minimal client: every byte it read off the line.
+    qint64 bytesRead = 0;
 };
 
 // Wall and CPU time and page faults of a stretch of work in this process, and the

@@ -6,20 +6,25 @@
 #include "support/scriptedprompts.h"
 
 #include <QApplication>
-#include <QDeadlineTimer>
 #include <QFile>
 #include <QListWidget>
 #include <QTemporaryDir>
+#include <QTimer>
 
 namespace {
 
+// Sleeps between events, as the program's own event loop does. The overload with
+// a time limit never sleeps: spinning, it took a core from the simulator on a busy
+// machine and hid the program's own wake-ups on an idle one.
 bool waitFor(const std::function<bool()> &done, int timeoutMs)
 {
-    const QDeadlineTimer deadline(timeoutMs);
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    deadline.start(timeoutMs);
     while (!done()) {
-        if (deadline.hasExpired())
+        if (!deadline.isActive())
             return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     return true;
 }
@@ -30,14 +35,30 @@ QByteArray fileBytes(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// Notes when the Save dialog comes up: the copy is over then, the saving to come.
+class TimedPrompts : public ScriptedPrompts
+{
+public:
+    std::optional<QString> saveFileName(const QString &title, const QString &filter,
+                                        const QString &proposedName) override
+    {
+        if (measurement)
+            dialogSeconds = measurement->wallSeconds();
+        return ScriptedPrompts::saveFileName(title, filter, proposedName);
+    }
+
+    const Measurement *measurement = nullptr;
+    double dialogSeconds = 0;
+};
+
 } // namespace
 
-RunFigures runProgram(qint64 fileSize, const QString &phoneFolder)
+RunFigures runProgram(qint64 fileSize, const QString &phoneFolder, const QStringList &phoneOptions)
 {
-    PhoneSimulator phone(phoneFolder);
+    PhoneSimulator phone(phoneFolder, phoneOptions);
     phone.mapToPort(5);
     QTemporaryDir saveFolder;
-    ScriptedPrompts prompts;
+    TimedPrompts prompts;
     prompts.savePaths.enqueue(saveFolder.filePath(QStringLiteral("saved.jar")));
 
     Form1 window(prompts);
@@ -50,10 +71,12 @@ RunFigures runProgram(qint64 fileSize, const QString &phoneFolder)
     list->setCurrentItem(entry().first());
 
     const Measurement measurement;
+    prompts.measurement = &measurement;
     window.List2_DblClick();
     if (!waitFor([&] { return prompts.beeps > 0 || !prompts.messages.isEmpty(); }, 600000))
         return {};
-    const RunFigures figures = measurement.figures(true);
+    RunFigures figures = measurement.figures(true);
+    figures.dialogSeconds = prompts.dialogSeconds;
 
     for (const ScriptedPrompts::Shown &shown : std::as_const(prompts.messages))
         qInfo("%s", qPrintable(shown.text));

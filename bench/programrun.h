@@ -2,8 +2,9 @@
 
 #include "measurement.h"
 
-#include <QString>
+#include <QStringList>
 
-// Downloads a file of random bytes through the program's own logic and main
-// window (offscreen) from the phone simulator, saving it through the prompts.
-RunFigures runProgram(qint64 fileSize, const QString &phoneFolder);
+// Downloads the phone folder's bench.jar through the program's own logic and main
+// window (offscreen) from the phone simulator, started with these options, saving
+// it through the prompts.
+RunFigures runProgram(qint64 fileSize, const QString &phoneFolder, const QStringList &phoneOptions);

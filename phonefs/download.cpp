@@ -7,12 +7,20 @@
 #include "routes.h"
 #include "textsearch.h"
 
-#include <cctype>
+#include <array>
+#include <cstring>
 
 namespace {
 
 constexpr QByteArrayView Marker = "\r\n*ERIF";
 constexpr qsizetype LengthFieldWidth = 5;
+
+constexpr std::array<bool, 256> HexDigits = [] {
+    std::array<bool, 256> digits{};
+    for (int c = 0; c < 256; ++c)
+        digits[c] = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+    return digits;
+}();
 
 // Everything after the first marker, with every further marker taken out, so data
 // split over several marked lines joins up again. Data on a single line, the usual
@@ -118,19 +126,38 @@ qint64 PieceProgress::bytesIn(QByteArrayView reply)
         m_scanned = marker + Marker.size();
     }
     // The data ends at the first ":"; a further marker's "*ERIF" holds hex letters
-    // that are not data.
+    // that are not data. Every digit of a copy passes here, so the digits between
+    // two such signs are counted through a table, with no test per byte.
     constexpr int MarkerLetters = 4;
-    for (; m_scanned < reply.size() && !m_dataEnded; ++m_scanned) {
-        const char c = reply[m_scanned];
-        if (m_markerLettersLeft > 0)
-            --m_markerLettersLeft;
-        else if (c == '*')
-            m_markerLettersLeft = MarkerLetters;
-        else if (c == ':')
-            m_dataEnded = true;
-        else if (std::isxdigit(static_cast<unsigned char>(c)))
-            ++m_digits;
+    const char *const text = reply.data();
+    const qsizetype size = reply.size();
+    qsizetype at = m_scanned;
+    int lettersLeft = m_markerLettersLeft;
+    bool ended = m_dataEnded;
+    qint64 digits = m_digits;
+    while (at < size && !ended) {
+        if (lettersLeft > 0) {
+            const qsizetype skipped = qMin<qsizetype>(lettersLeft, size - at);
+            lettersLeft -= int(skipped);
+            at += skipped;
+            continue;
+        }
+        const auto *colon = static_cast<const char *>(memchr(text + at, ':', size_t(size - at)));
+        const qsizetype end = colon ? colon - text : size;
+        const auto *star = static_cast<const char *>(memchr(text + at, '*', size_t(end - at)));
+        const qsizetype sign = star ? star - text : end;
+        for (; at < sign; ++at)
+            digits += HexDigits[static_cast<unsigned char>(text[at])];
+        if (at < size) {
+            ended = !star;
+            lettersLeft = star ? MarkerLetters : 0;
+            ++at;
+        }
     }
+    m_scanned = at;
+    m_markerLettersLeft = lettersLeft;
+    m_dataEnded = ended;
+    m_digits = digits;
     return m_digits / 2;
 }
 

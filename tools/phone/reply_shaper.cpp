@@ -9,6 +9,7 @@ constexpr std::int64_t nanosPerSecond = 1'000'000'000;
 // Under a rate limit, output goes in bursts of this many milliseconds' worth,
 // which keeps the number of wake-ups small without losing the line's feel.
 constexpr std::uint64_t burstMillis = 10;
+constexpr std::int64_t burstNanos = burstMillis * 1'000'000;
 
 } // namespace
 
@@ -30,6 +31,7 @@ void ReplyShaper::clear()
     m_head = 0;
     m_pieceLeft = 0;
     m_paused = false;
+    m_rateBacklog = false;
 }
 
 std::size_t ReplyShaper::allowance(std::int64_t now, std::int64_t &wakeAt)
@@ -51,6 +53,7 @@ std::size_t ReplyShaper::allowance(std::int64_t now, std::int64_t &wakeAt)
 
     if (m_settings.rate != 0) {
         if (now < m_rateFreeAt) {
+            m_rateBacklog = true;
             wakeAt = m_rateFreeAt;
             return 0;
         }
@@ -79,7 +82,11 @@ void ReplyShaper::consumed(std::size_t count, std::int64_t now)
     }
     if (m_settings.rate != 0) {
         const auto cost = static_cast<std::int64_t>(count * nanosPerSecond / m_settings.rate);
-        m_rateFreeAt = std::max(m_rateFreeAt, now) + cost;
+        // Waking late for a turn must not slow the line: output that waited for it
+        // goes on from where the last turn ended, making up as much as one burst,
+        // so the rate holds on a busy machine too. After an idle line it starts now.
+        m_rateFreeAt = std::max(m_rateFreeAt, now - (m_rateBacklog ? burstNanos : 0)) + cost;
+        m_rateBacklog = hasPending();
     }
 }
 

@@ -50,4 +50,6 @@ private:
     std::size_t m_pieceLeft = 0;
     std::int64_t m_nextPieceAt = 0;
     std::int64_t m_rateFreeAt = 0;
+    // Output has been waiting for the rate's next turn.
+    bool m_rateBacklog = false;
 };
