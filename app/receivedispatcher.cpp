@@ -278,7 +278,11 @@ void ReceiveDispatcher::checkCopy()
 {
     Download &download = m_link.download;
     m_view.showCopyStage(QStringLiteral("проверка…"));
-    const ArchiveCheck check = CheckArchive(download.fileData);
+    // What was found sound while the file arrived holds for the file as it came;
+    // once pieces are read again, all is checked anew.
+    const QList<SoundEntryData> known = download.precheck ? download.precheck->finish() : QList<SoundEntryData>();
+    download.precheck.reset();
+    const ArchiveCheck check = CheckArchive(download.fileData, known);
     const bool damaged = check.verdict == ArchiveCheck::Verdict::Damaged;
     if (damaged) {
         if (!download.repair)

@@ -5,6 +5,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <memory>
 #include <optional>
 
 namespace {
@@ -205,15 +206,22 @@ Local readLocal(QByteArrayView file, qint64 limit, const Entry &entry)
     return local;
 }
 
+bool yields(QByteArrayView data, quint16 method, quint32 size, quint32 crc, Inflater &inflater)
+{
+    if (method == Stored)
+        return data.size() == size && crc32(0, zbytes(data), uInt(data.size())) == crc;
+    return inflater.yields(data, size, crc);
+}
+
 // Whether the data, all before `limit`, is what the central record declares.
-bool dataSound(QByteArrayView file, qint64 limit, const Entry &entry, qint64 dataAt, Inflater &inflater)
+bool dataSound(QByteArrayView file, qint64 limit, const Entry &entry, qint64 dataAt,
+               const QList<SoundEntryData> &known, Inflater &inflater)
 {
     if (!fits(dataAt, entry.compressedSize, limit))
         return false;
-    const QByteArrayView data = file.sliced(dataAt, entry.compressedSize);
-    if (entry.method == Stored)
-        return entry.compressedSize == entry.size && crc32(0, zbytes(data), uInt(data.size())) == entry.crc;
-    return inflater.yields(data, entry.size, entry.crc);
+    if (known.contains(SoundEntryData{dataAt, entry.method, entry.compressedSize, entry.size, entry.crc}))
+        return true;
+    return yields(file.sliced(dataAt, entry.compressedSize), entry.method, entry.size, entry.crc, inflater);
 }
 
 QList<Range> merged(QList<Range> ranges)
@@ -255,7 +263,7 @@ QString readableName(QByteArrayView name)
 
 } // namespace
 
-ArchiveCheck CheckArchive(QByteArrayView file)
+ArchiveCheck CheckArchive(QByteArrayView file, const QList<SoundEntryData> &known)
 {
     // A file that ends as an archive is one, whatever the line made of its first bytes.
     const std::optional<qint64> endAt = findEndRecord(file);
@@ -313,7 +321,7 @@ ArchiveCheck CheckArchive(QByteArrayView file)
     for (qsizetype i = 0; i < entries->size(); ++i) {
         const Entry &entry = entries->at(i);
         const Local &local = locals[i];
-        if (local.alike && dataSound(file, directoryOffset, entry, local.dataAt, inflater))
+        if (local.alike && dataSound(file, directoryOffset, entry, local.dataAt, known, inflater))
             continue;
         if (suspects.isEmpty())
             firstFailed = readableName(entry.name);
@@ -324,4 +332,11 @@ ArchiveCheck CheckArchive(QByteArrayView file)
     if (suspects.isEmpty())
         return {ArchiveCheck::Verdict::Sound, {}, {}};
     return damaged(firstFailed, suspects);
+}
+
+bool EntryDataYields(QByteArrayView data, quint16 method, quint32 size, quint32 crc)
+{
+    // On the heap: its buffer would take much of a thread's stack.
+    const auto inflater = std::make_unique<Inflater>();
+    return inflater->ready() && yields(data, method, size, crc, *inflater);
 }

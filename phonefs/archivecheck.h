@@ -29,6 +29,28 @@ struct ArchiveCheck
     QList<Range> suspectRanges;
 };
 
+// An entry's data already found to yield what it declares: where they lie in the
+// file, and what they were to yield.
+struct SoundEntryData
+{
+    qint64 dataAt = 0;
+    quint16 method = 0;
+    quint32 compressedSize = 0;
+    quint32 size = 0;
+    quint32 crc = 0;
+    bool operator==(const SoundEntryData &other) const
+    {
+        return dataAt == other.dataAt && method == other.method && compressedSize == other.compressedSize
+               && size == other.size && crc == other.crc;
+    }
+};
+
 // The phone's read command carries no checksum, but a JAR's entries do. Reads no
 // byte outside the view and allocates nothing in proportion to a declared size.
-ArchiveCheck CheckArchive(QByteArrayView file);
+// Entries whose data the file holds as `known` says are taken as sound, not
+// inflated again.
+ArchiveCheck CheckArchive(QByteArrayView file, const QList<SoundEntryData> &known = {});
+
+// Whether the data, all of them, stored (method 0) or deflated (8), yield exactly
+// size bytes with that CRC-32.
+bool EntryDataYields(QByteArrayView data, quint16 method, quint32 size, quint32 crc);

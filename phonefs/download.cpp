@@ -69,6 +69,7 @@ void Download::end()
     chunkIndex = 0;
     chunkReply.clear();
     fileData.clear();
+    precheck.reset();
     repair.reset();
 }
 
@@ -167,6 +168,12 @@ ChunkOutcome ParseChunk(Download &download)
     download.chunkReply.clear();
     if (!reply.data)
         return ChunkOutcome::BadData;
+    const bool firstPiece = download.fileData.isEmpty();
     AppendGrowing(download.fileData, *reply.data);
+    // A JAR's entries are checked as they come in, while the line brings the rest.
+    if (firstPiece && download.fileData.startsWith("PK\x03\x04"))
+        download.precheck = std::make_unique<ArchivePrecheck>();
+    if (download.precheck)
+        download.precheck->add(*reply.data);
     return reply.fileComplete ? ChunkOutcome::FileComplete : ChunkOutcome::NeedMore;
 }

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "app/failure.h"
+#include "archiveprecheck.h"
 #include "copyrepair.h"
 
 #include <QByteArray>
 #include <QString>
+#include <memory>
 #include <optional>
 
 struct Module1;
@@ -25,6 +27,8 @@ struct Download
     qint64 chunkIndex = 0; // the next piece to ask for, from 0
     QByteArray chunkReply; // the file-read exchange not yet taken apart
     QByteArray fileData;   // the file's bytes so far, in order
+    // While a JAR arrives: its entries checked as their bytes come in.
+    std::unique_ptr<ArchivePrecheck> precheck;
     // Once the file is complete and its check failed: the pieces read again.
     std::optional<CopyRepair> repair;
 
@@ -78,5 +82,6 @@ private:
 
 enum class ChunkOutcome { NeedMore, FileComplete, BadData };
 
-// Parses download.chunkReply, appends its bytes to download.fileData and empties it.
+// Parses download.chunkReply, appends its bytes to download.fileData (and to the
+// pre-check of a JAR) and empties it.
 ChunkOutcome ParseChunk(Download &download);

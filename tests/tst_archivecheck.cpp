@@ -1,5 +1,6 @@
 // The check of a copied archive against its own ZIP records.
 #include "phonefs/archivecheck.h"
+#include "phonefs/archiveprecheck.h"
 #include "support/jarbuilder.h"
 
 #include <QTest>
@@ -74,6 +75,7 @@ class ArchiveCheckTest : public QObject
 private slots:
     void check_data();
     void check();
+    void precheckFollowsTheEntriesAsTheyArrive();
 };
 
 void ArchiveCheckTest::check_data()
@@ -209,6 +211,32 @@ void ArchiveCheckTest::check()
     QCOMPARE(check.verdict, verdict);
     QCOMPARE(check.failedEntry, failed);
     QCOMPARE(check.suspectRanges, suspects);
+}
+
+void ArchiveCheckTest::precheckFollowsTheEntriesAsTheyArrive()
+{
+    // Entry by entry, up to one its local header alone cannot tell the end of.
+    const QByteArray stored = text(90);
+    const Jar jar = BuildJar({{"a.txt", text(50)}, {"b.txt", stored, false}, {"c.txt", text(60), true, Descriptor},
+                              {"d.txt", text(70)}});
+    const QByteArray damaged = flipped(jar.bytes, jar.entries[1].data + 5);
+    for (const QByteArray &file : {jar.bytes, damaged}) {
+        ArchivePrecheck precheck;
+        for (qsizetype at = 0; at < file.size(); at += 777)
+            precheck.add(file.mid(at, 777));
+        const QList<SoundEntryData> sound = precheck.finish();
+        QList<qint64> found;
+        for (const SoundEntryData &entry : sound)
+            found.append(entry.dataAt);
+        const QList<qint64> expected = {jar.entries[0].data, jar.entries[1].data};
+        QCOMPARE(found, file == damaged ? expected.first(1) : expected);
+        // With them, the whole check finds what it finds without.
+        QCOMPARE(CheckArchive(file, sound).suspectRanges, CheckArchive(file).suspectRanges);
+    }
+    // What it is told is sound, it does not inflate again.
+    const auto crc = quint32(crc32(0, reinterpret_cast<const Bytef *>(stored.constData()), uInt(stored.size())));
+    const auto size = quint32(stored.size());
+    QCOMPARE(CheckArchive(damaged, {{jar.entries[1].data, 0, size, size, crc}}).verdict, Verdict::Sound);
 }
 
 QTEST_GUILESS_MAIN(ArchiveCheckTest)

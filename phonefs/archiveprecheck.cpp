@@ -1,0 +1,106 @@
+#include "archiveprecheck.h"
+
+#include <QtEndian>
+
+namespace {
+
+constexpr quint32 LocalSignature = 0x04034b50;
+constexpr qint64 LocalHeaderSize = 30;
+// Encrypted, sizes in a data descriptor, strongly encrypted, headers masked: left
+// to the check of the whole file.
+constexpr quint16 UnfollowableFlags = 1 << 0 | 1 << 3 | 1 << 6 | 1 << 13;
+constexpr quint32 Zip64Value = 0xFFFFFFFF;
+// A larger entry would keep a cancelled copy waiting for its thread.
+constexpr quint32 LargestEntry = 64 << 20;
+
+quint16 u16(const QByteArray &bytes, qint64 at)
+{
+    return qFromLittleEndian<quint16>(bytes.constData() + at);
+}
+quint32 u32(const QByteArray &bytes, qint64 at)
+{
+    return qFromLittleEndian<quint32>(bytes.constData() + at);
+}
+
+} // namespace
+
+ArchivePrecheck::ArchivePrecheck()
+    : m_thread([this] { run(); })
+{
+}
+
+ArchivePrecheck::~ArchivePrecheck()
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        m_stopping = true;
+    }
+    m_wake.notify_one();
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+void ArchivePrecheck::add(const QByteArray &bytes)
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        m_arrived.append(bytes);
+    }
+    m_wake.notify_one();
+}
+
+QList<SoundEntryData> ArchivePrecheck::finish()
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        m_finishing = true;
+    }
+    m_wake.notify_one();
+    m_thread.join();
+    return m_sound;
+}
+
+void ArchivePrecheck::run()
+{
+    for (bool following = true;;) {
+        QByteArrayList arrived;
+        {
+            std::unique_lock lock(m_mutex);
+            m_wake.wait(lock, [this] { return !m_arrived.isEmpty() || m_finishing || m_stopping; });
+            if (m_stopping || (m_finishing && m_arrived.isEmpty()))
+                return;
+            arrived.swap(m_arrived);
+        }
+        if (!following)
+            continue;
+        for (const QByteArray &bytes : std::as_const(arrived))
+            m_file += bytes;
+        following = checkArrivedEntries();
+    }
+}
+
+bool ArchivePrecheck::checkArrivedEntries()
+{
+    while (m_file.size() - m_nextHeader >= LocalHeaderSize) {
+        const qint64 at = m_nextHeader;
+        const quint16 flags = u16(m_file, at + 6);
+        const quint16 method = u16(m_file, at + 8);
+        const quint32 crc = u32(m_file, at + 14);
+        const quint32 compressedSize = u32(m_file, at + 18);
+        const quint32 size = u32(m_file, at + 22);
+        if (u32(m_file, at) != LocalSignature || (flags & UnfollowableFlags) != 0 || (method != 0 && method != 8)
+            || compressedSize == Zip64Value || size > LargestEntry) {
+            return false;
+        }
+        const qint64 dataAt = at + LocalHeaderSize + u16(m_file, at + 26) + u16(m_file, at + 28);
+        if (m_file.size() - dataAt < qint64(compressedSize))
+            return true; // its data are still to come
+        if (EntryDataYields(QByteArrayView(m_file).sliced(dataAt, compressedSize), method, size, crc))
+            m_sound.append({dataAt, method, compressedSize, size, crc});
+        m_nextHeader = dataAt + compressedSize;
+        const std::lock_guard lock(m_mutex);
+        if (m_stopping)
+            return false;
+    }
+    return true;
+}
