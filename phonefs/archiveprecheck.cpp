@@ -25,8 +25,9 @@ quint32 u32(const QByteArray &bytes, qint64 at)
 } // namespace
 
 ArchivePrecheck::ArchivePrecheck()
-    : m_thread([this] { run(); })
+    : m_thread(QThread::create([this] { run(); }))
 {
+    m_thread->start(QThread::IdlePriority);
 }
 
 ArchivePrecheck::~ArchivePrecheck()
@@ -36,8 +37,7 @@ ArchivePrecheck::~ArchivePrecheck()
         m_stopping = true;
     }
     m_wake.notify_one();
-    if (m_thread.joinable())
-        m_thread.join();
+    m_thread->wait();
 }
 
 void ArchivePrecheck::add(const QByteArray &bytes)
@@ -56,7 +56,7 @@ QList<SoundEntryData> ArchivePrecheck::finish()
         m_finishing = true;
     }
     m_wake.notify_one();
-    m_thread.join();
+    m_thread->wait();
     return m_sound;
 }
 

@@ -4,14 +4,16 @@
 
 #include <QByteArray>
 #include <QByteArrayList>
+#include <QThread>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
-#include <thread>
 
 // Checks a JAR's entries on a thread of its own while the file's pieces still
 // arrive, one entry after the other as their local headers lead: inflating a
 // large archive takes a good share of a copy on a fast line, and this way it is
-// done while the line is busy. The check of the whole file then inflates only
+// done in the time the copy leaves the processor idle; the thread runs at idle
+// priority, so it never holds up the reading. The check of the whole file then inflates only
 // what this has not found sound. An entry it cannot follow by its local header
 // alone (a data descriptor, encryption, ZIP64, another method) ends its work;
 // the rest is left to that check.
@@ -44,5 +46,5 @@ private:
     QByteArray m_file;
     qint64 m_nextHeader = 0;
     QList<SoundEntryData> m_sound;
-    std::thread m_thread;
+    std::unique_ptr<QThread> m_thread;
 };
