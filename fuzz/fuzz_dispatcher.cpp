@@ -26,10 +26,12 @@
 // say which, bits 6-7 how many quarters of it have arrived by then; echo off or a
 // cancel leave out the fault); the rest is the file's content, repeated up to its
 // size. Besides agreeing with each other, both runs must list exactly the served
-// names and, without a fault or a cancel, offer exactly the file. After a cancel
+// names and, without a fault or a cancel, offer exactly the file, unless it is a
+// damaged archive: then its pieces are read again, and the user is asked first. After a cancel
 // the listing asked for at once must come through whole, whatever the phone still
 // sent. With echo off no reply is the file's, so the user ends up cancelling.
 #include "fuzzcheck.h"
+#include "phonefs/archivecheck.h"
 #include "phonefs/download.h"
 #include "support/fakephone.h"
 #include "support/phonereplies.h"
@@ -319,17 +321,24 @@ void fuzzDescribedPhone(const Header &header, QByteArrayView body)
         return;
     }
 
+    // A file that begins or ends as a ZIP archive is checked; damaged, its pieces
+    // are read again once, come back the same, and the user is asked (No).
     const int reads = int(phone.file.size() / PieceLength) + 1;
-    const bool faultHit = phone.fault == Phone::Fault::DeviceLost ? phone.faultAt <= reads
-                                                                   : phone.fault != Phone::Fault::None && phone.faultAt < reads;
-    // The read requests walk the file piece by piece, always for the same path.
+    const ArchiveCheck check = CheckArchive(phone.file);
+    const bool damaged = check.verdict == ArchiveCheck::Verdict::Damaged;
+    CopyRepair repair;
+    const int allReads = reads + (damaged && repair.startRound(check, phone.file.size()) ? repair.pieces() : 0);
+    const bool faultHit = phone.fault == Phone::Fault::DeviceLost ? phone.faultAt <= allReads
+                                                                   : phone.fault != Phone::Fault::None && phone.faultAt < allReads;
+    // The read requests walk the file piece by piece, always for the same path, then
+    // ask again for pieces of it.
     const QStringList requests = cut.port.written.filter(QRegularExpression(QStringLiteral("^AT\\*ERIF")));
-    FUZZ_CHECK(requests.size() <= reads);
     for (qsizetype k = 0; k < requests.size(); ++k) {
         FUZZ_CHECK(requests.at(k).section(QLatin1Char(','), 0, 0) == requests.first().section(QLatin1Char(','), 0, 0));
-        FUZZ_CHECK(requests.at(k).section(QLatin1Char(','), 1) == QStringLiteral("%1,65535\r").arg(k * PieceLength));
+        const qint64 offset = requests.at(k).section(QLatin1Char(','), 1, 1).toLongLong();
+        FUZZ_CHECK(k < reads ? offset == k * PieceLength : offset % PieceLength == 0 && offset < reads * PieceLength);
     }
-    if (!phone.echo || (phone.cancelRead && *phone.cancelRead < reads)) {
+    if (!phone.echo || (phone.cancelRead && *phone.cancelRead < allReads)) {
         // Cancelled: nothing saved or said, and the listing asked for last came whole.
         FUZZ_CHECK(cut.prompts.offeredBytes.isEmpty() && cut.prompts.messages.isEmpty());
         FUZZ_CHECK(cut.port.written.last().startsWith(QLatin1String("AT*ELIF")));
@@ -342,7 +351,12 @@ void fuzzDescribedPhone(const Header &header, QByteArrayView body)
         FUZZ_CHECK(cut.prompts.offeredBytes.isEmpty());
         return;
     }
-    FUZZ_CHECK(requests.size() == reads);
+    FUZZ_CHECK(requests.size() == allReads);
+    FUZZ_CHECK(cut.prompts.questions.size() == (damaged ? 1 : 0));
+    if (damaged) {
+        FUZZ_CHECK(cut.prompts.offeredBytes.isEmpty());
+        return;
+    }
     FUZZ_CHECK(requests.first().startsWith(QLatin1String("AT*ERIF=\"")));
     FUZZ_CHECK(cut.prompts.offeredBytes == QByteArrayList{phone.file});
     // Every finished piece is shown exactly, and nothing counts beyond the file.
