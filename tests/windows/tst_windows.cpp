@@ -7,6 +7,7 @@
 // And what a Windows user is told when a COM port will not open.
 #include "app/msc.h"
 #include "app/openfailure.h"
+#include "app/serialdevices.h"
 #include "support/jobhelpers.h"
 #include "support/scriptedprompts.h"
 #include "windows/debugForm.h"
@@ -42,12 +43,13 @@ struct OnPort
     Form1 window{prompts};
     QListWidget *list = window.findChild<QListWidget *>("List2");
 
-    // Connects and waits for the listing; false if either failed.
-    [[nodiscard]] bool connect(int port)
+    // Connects with that text in the port field and waits for the listing; false
+    // if either failed.
+    [[nodiscard]] bool connect(const QString &portField)
     {
         prompts.modalMilliseconds = 20;
         window.show();
-        window.findChild<QComboBox *>("Combo1")->setEditText(QString::number(port));
+        window.findChild<QComboBox *>("Combo1")->setEditText(portField);
         window.btnConnect_Click();
         if (!prompts.messages.isEmpty())
             qWarning() << "connecting said" << prompts.messageTexts();
@@ -92,6 +94,27 @@ private slots:
                  "no phones to talk to: scripts/windows serves them");
     }
 
+    void aListedDeviceNotCalledComIsOpenedByItsName()
+    {
+        // Listed as a virtual null-modem driver lists its ports; the key lives as
+        // long as the system runs.
+        HKEY key = nullptr;
+        QCOMPARE(RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, nullptr,
+                                 REG_OPTION_VOLATILE, KEY_SET_VALUE, nullptr, &key, nullptr), LONG(ERROR_SUCCESS));
+        const wchar_t name[] = L"CNCA0";
+        QCOMPARE(RegSetValueExW(key, L"\\Device\\CNCA0", 0, REG_SZ, reinterpret_cast<const BYTE *>(name), sizeof name),
+                 LONG(ERROR_SUCCESS));
+        RegCloseKey(key);
+        QVERIFY2(SerialDeviceNames().contains(QStringLiteral("CNCA0")), qPrintable(SerialDeviceNames().join(' ')));
+        // Wine serves no device under such a name, so opening it fails; but it is that
+        // device that is asked for, not a port number.
+        OnPort program;
+        QVERIFY(!program.connect(QStringLiteral("CNCA0")));
+        const QStringList texts = program.prompts.messageTexts();
+        QCOMPARE(texts.size(), 1);
+        QVERIFY2(texts.first().startsWith(QStringLiteral("1 CNCA0: ")), qPrintable(texts.first()));
+    }
+
     void missingPortPointsToDeviceManager()
     {
         MSC control;
@@ -124,14 +147,14 @@ private slots:
 
     void listsCopiesAndSaves_data()
     {
-        QTest::addColumn<int>("port");
-        QTest::newRow("whole replies") << 7;
-        QTest::newRow("replies in pieces of up to 5 bytes") << 8;
+        QTest::addColumn<QString>("port");
+        QTest::newRow("whole replies") << QStringLiteral("7");
+        QTest::newRow("replies in pieces of up to 5 bytes") << QStringLiteral("8");
     }
 
     void listsCopiesAndSaves()
     {
-        QFETCH(int, port);
+        QFETCH(QString, port);
         OnPort program;
         QVERIFY(program.connect(port));
         QCOMPARE(lampColour(program.window), QColor(0, 255, 0));
@@ -152,7 +175,7 @@ private slots:
     void copyAllNumbersANameTheFolderHolds()
     {
         OnPort program;
-        QVERIFY(program.connect(7));
+        QVERIFY(program.connect("7"));
         const QStringList names = PhoneFolder.entryList(QDir::Files);
         QCOMPARE(names.size(), 3);
         QTemporaryDir target;
@@ -176,7 +199,7 @@ private slots:
     void escDuringAPieceSavesNothing()
     {
         OnPort program;
-        QVERIFY(program.connect(9));
+        QVERIFY(program.connect("9"));
         auto requests = [] { return phoneLog().count("AT*ERIF"); };
         const qsizetype before = requests();
         const QString name = PhoneFolder.entryList(QDir::Files, QDir::Size).first();
@@ -203,7 +226,7 @@ private slots:
     void hangUpIsReportedAndAReconnectWorks()
     {
         OnPort program;
-        QVERIFY(program.connect(10));
+        QVERIFY(program.connect("10"));
         const QString name = PhoneFolder.entryList(QDir::Files, QDir::Size).first();
         QVERIFY(downloadEntry(program.window, name));
         // Said once, whether Windows first refuses the next request's write or not.
@@ -231,7 +254,7 @@ private slots:
     void debugCommandLineGoesOutInWindows1251()
     {
         OnPort program;
-        QVERIFY(program.connect(9));
+        QVERIFY(program.connect("9"));
         program.window.nmuDebug_Click();
         auto *command = program.window.debugWindow()->findChild<QLineEdit *>("Text1");
         command->clear();
