@@ -5,6 +5,7 @@
 
 #include <QTest>
 
+using namespace Qt::StringLiterals;
 using Verdict = ArchiveCheck::Verdict;
 using Range = ArchiveCheck::Range;
 using Ranges = QList<Range>;
@@ -89,115 +90,99 @@ void ArchiveCheckTest::check_data()
     const QByteArray &sound = jar.bytes;
     const qint64 size = sound.size();
     const QList<Jar::Places> &e = jar.entries;
-    const auto entry = [&](int i) { return Ranges{{e[i].local, e[i].end}, {e[i].central, e[i].centralEnd}}; };
+    const auto row = [](const QByteArray &name, const QByteArray &file, Verdict verdict, const QString &failed = {},
+                        const Ranges &suspects = {}) {
+        QTest::newRow(name.constData()) << file << verdict << failed << suspects;
+    };
+    // Entry i named as damaged, with its local part and its central record as suspects.
+    const auto entry = [&](const char *name, const QByteArray &file, int i) {
+        row(name, file, Verdict::Damaged, QStringList{Manifest, Game, Icon}.at(i),
+            {{e[i].local, e[i].end}, {e[i].central, e[i].centralEnd}});
+    };
+    const auto directory = [&](const QByteArray &name, const QByteArray &file, const Ranges &suspects) {
+        row(name, file, Verdict::Damaged, Directory, suspects);
+    };
+    // What the end record's search covers in a file of this length.
     const auto tail = [](qint64 end) { return Ranges{{qMax<qint64>(0, end - 65535 - 22), end}}; };
 
-    QTest::newRow("sound") << sound << Verdict::Sound << QString() << Ranges();
-    QTest::newRow("extras, comments, bare descriptors, empty entries, an end signature in the comment")
-        << BuildJar({{"a", "", false, Bare},
-                     {"b", "", true, Bare, QByteArrayLiteral("xy\5\0local"), QByteArrayLiteral("xy\1\0c"), "comment"},
-                     {"c", text(9), true, Bare, "", "", "c"}, {"d", "", false, {}, QByteArrayLiteral("\xFE\xCA\0\0")}},
-                    "PK\5\6 is no end record")
-               .bytes
-        << Verdict::Sound << QString() << Ranges();
-    QTest::newRow("longest comment") << BuildJar({{"a", "x"}}, QByteArray(65535, 'c')).bytes << Verdict::Sound
-                                     << QString() << Ranges();
-    QTest::newRow("archive without entries") << BuildJar({}).bytes << Verdict::Sound << QString() << Ranges();
+    row("sound", sound, Verdict::Sound);
+    row("extras, comments, bare descriptors, empty entries, an end signature in the comment",
+        BuildJar({{"a", "", false, Bare},
+                  {"b", "", true, Bare, QByteArrayLiteral("xy\5\0local"), QByteArrayLiteral("xy\1\0c"), "comment"},
+                  {"c", text(9), true, Bare, "", "", "c"}, {"d", "", false, {}, QByteArrayLiteral("\xFE\xCA\0\0")}},
+                 "PK\5\6 is no end record")
+            .bytes,
+        Verdict::Sound);
+    row("longest comment", BuildJar({{"a", "x"}}, QByteArray(65535, 'c')).bytes, Verdict::Sound);
+    row("archive without entries", BuildJar({}).bytes, Verdict::Sound);
 
-    QTest::newRow("descriptor text") << QByteArray("MIDlet-Name: Игра\r\nMIDlet-Jar-URL: game.jar\r\n")
-                                     << Verdict::NotArchive << QString() << Ranges();
-    QTest::newRow("empty file") << QByteArray() << Verdict::NotArchive << QString() << Ranges();
+    row("descriptor text", "MIDlet-Name: Игра\r\nMIDlet-Jar-URL: game.jar\r\n", Verdict::NotArchive);
+    row("empty file", QByteArray(), Verdict::NotArchive);
 
-    QTest::newRow("deflated data") << flipped(sound, e[1].data + 100) << Verdict::Damaged << Game << entry(1);
-    QTest::newRow("stored data's last byte") << flipped(sound, e[2].end - 1) << Verdict::Damaged << Icon << entry(2);
-    QTest::newRow("local signature") << flipped(sound, e[1].local) << Verdict::Damaged << Game << entry(1);
-    QTest::newRow("first byte") << flipped(sound, 0) << Verdict::Damaged << Manifest << entry(0);
-    QTest::newRow("local flags") << flipped(sound, e[2].local + 6) << Verdict::Damaged << Icon << entry(2);
-    QTest::newRow("local method") << flipped(sound, e[0].local + 8) << Verdict::Damaged << Manifest << entry(0);
-    QTest::newRow("local CRC") << flipped(sound, e[0].local + 14) << Verdict::Damaged << Manifest << entry(0);
-    QTest::newRow("local size") << flipped(sound, e[2].local + 22) << Verdict::Damaged << Icon << entry(2);
-    QTest::newRow("local name") << flipped(sound, e[0].local + 30) << Verdict::Damaged << Manifest << entry(0);
-    QTest::newRow("descriptor signature") << flipped(sound, e[1].end - 16) << Verdict::Damaged << Game << entry(1);
-    QTest::newRow("descriptor size") << flipped(sound, e[1].end - 1) << Verdict::Damaged << Game << entry(1);
-    QTest::newRow("central CRC") << flipped(sound, e[1].central + 16) << Verdict::Damaged << Game << entry(1);
+    entry("deflated data", flipped(sound, e[1].data + 100), 1);
+    entry("stored data's last byte", flipped(sound, e[2].end - 1), 2);
+    entry("local signature", flipped(sound, e[1].local), 1);
+    entry("first byte", flipped(sound, 0), 0);
+    entry("local flags", flipped(sound, e[2].local + 6), 2);
+    entry("local method", flipped(sound, e[0].local + 8), 0);
+    entry("local CRC", flipped(sound, e[0].local + 14), 0);
+    entry("local size", flipped(sound, e[2].local + 22), 2);
+    entry("local name", flipped(sound, e[0].local + 30), 0);
+    entry("descriptor signature", flipped(sound, e[1].end - 16), 1);
+    entry("descriptor size", flipped(sound, e[1].end - 1), 1);
+    entry("central CRC", flipped(sound, e[1].central + 16), 1);
     // What would leave the archive unchecked, claimed by the directory alone.
-    QTest::newRow("central flags claim encryption")
-        << patched(sound, e[2].central + 8, 0x0801, 2) << Verdict::Damaged << Icon << entry(2);
-    QTest::newRow("central size claims 3.75 GiB")
-        << patched(sound, e[0].central + 24, 0xF0000000) << Verdict::Damaged << Manifest << entry(0);
-    QTest::newRow("local header beyond the entries")
-        << patched(sound, e[1].central + 42, quint32(jar.directory)) << Verdict::Damaged << Game
-        << Ranges{{e[1].central, e[1].centralEnd}};
-    QTest::newRow("local header cut by the directory")
-        << patched(sound, e[1].central + 42, quint32(jar.directory - 10)) << Verdict::Damaged << Game
-        << Ranges{{jar.directory - 10, jar.directory}, {e[1].central, e[1].centralEnd}};
+    entry("central flags claim encryption", patched(sound, e[2].central + 8, 0x0801, 2), 2);
+    entry("central size claims 3.75 GiB", patched(sound, e[0].central + 24, 0xF0000000), 0);
+    row("local header beyond the entries", patched(sound, e[1].central + 42, quint32(jar.directory)),
+        Verdict::Damaged, Game, {{e[1].central, e[1].centralEnd}});
+    row("local header cut by the directory", patched(sound, e[1].central + 42, quint32(jar.directory - 10)),
+        Verdict::Damaged, Game, {{jar.directory - 10, jar.directory}, {e[1].central, e[1].centralEnd}});
 
     const qint64 deflatedManifest = e[0].end - e[0].data;
-    QTest::newRow("inflates to more than declared")
-        << patchedBoth(sound, 0, 22, 22) << Verdict::Damaged << Manifest << entry(0);
-    QTest::newRow("inflates to less than declared")
-        << patchedBoth(sound, 0, 22, 24) << Verdict::Damaged << Manifest << entry(0);
-    QTest::newRow("inflates to less than declared, 1 GiB in all")
-        << patchedBoth(sound, 0, 22, (1u << 30) - quint32(text(200).size()) - 70000) << Verdict::Damaged << Manifest
-        << entry(0);
-    QTest::newRow("compressed size one short")
-        << patchedBoth(sound, 0, 18, quint32(deflatedManifest - 1)) << Verdict::Damaged << Manifest
-        << Ranges{{e[0].local, e[0].end - 1}, {e[0].central, e[0].centralEnd}};
-    QTest::newRow("compressed size one over")
-        << patchedBoth(sound, 0, 18, quint32(deflatedManifest + 1)) << Verdict::Damaged << Manifest
-        << Ranges{{e[0].local, e[0].end + 1}, {e[0].central, e[0].centralEnd}};
-    QTest::newRow("stored data past the directory")
-        << patchedBoth(patchedBoth(sound, 2, 18, 70001), 2, 22, 70001) << Verdict::Damaged << Icon << entry(2);
+    entry("inflates to more than declared", patchedBoth(sound, 0, 22, 22), 0);
+    entry("inflates to less than declared", patchedBoth(sound, 0, 22, 24), 0);
+    entry("inflates to less than declared, 1 GiB in all",
+          patchedBoth(sound, 0, 22, (1u << 30) - quint32(text(200).size()) - 70000), 0);
+    row("compressed size one short", patchedBoth(sound, 0, 18, quint32(deflatedManifest - 1)), Verdict::Damaged,
+        Manifest, {{e[0].local, e[0].end - 1}, {e[0].central, e[0].centralEnd}});
+    row("compressed size one over", patchedBoth(sound, 0, 18, quint32(deflatedManifest + 1)), Verdict::Damaged,
+        Manifest, {{e[0].local, e[0].end + 1}, {e[0].central, e[0].centralEnd}});
+    entry("stored data past the directory", patchedBoth(patchedBoth(sound, 2, 18, 70001), 2, 22, 70001), 2);
 
     // Each entry's two parts, merged where they touch.
-    QTest::newRow("entries 0 and 2") << flipped(flipped(sound, e[0].data + 5), e[2].data + 5) << Verdict::Damaged
-                                     << Manifest
-                                     << Ranges{{e[0].local, e[0].end}, {e[2].local, e[0].centralEnd},
-                                               {e[2].central, e[2].centralEnd}};
-    QTest::newRow("entries 1 and 2") << flipped(flipped(sound, e[1].data + 5), e[2].data + 5) << Verdict::Damaged
-                                     << Game << Ranges{{e[1].local, e[2].end}, {e[1].central, e[2].centralEnd}};
+    row("entries 0 and 2", flipped(flipped(sound, e[0].data + 5), e[2].data + 5), Verdict::Damaged, Manifest,
+        {{e[0].local, e[0].end}, {e[2].local, e[0].centralEnd}, {e[2].central, e[2].centralEnd}});
+    row("entries 1 and 2", flipped(flipped(sound, e[1].data + 5), e[2].data + 5), Verdict::Damaged, Game,
+        {{e[1].local, e[2].end}, {e[1].central, e[2].centralEnd}});
 
     const Ranges structure{{jar.directory, size}};
-    QTest::newRow("central signature") << flipped(sound, e[1].central) << Verdict::Damaged << Directory << structure;
-    QTest::newRow("central name length") << flipped(sound, e[0].central + 28) << Verdict::Damaged << Directory
-                                         << structure;
-    QTest::newRow("entry counts differ") << patched(sound, jar.endRecord + 8, 2, 2) << Verdict::Damaged
-                                         << Directory << structure;
-    QTest::newRow("disk number") << flipped(sound, jar.endRecord + 4) << Verdict::Damaged << Directory << structure;
-    QTest::newRow("directory size") << flipped(sound, jar.endRecord + 12) << Verdict::Damaged << Directory
-                                    << structure;
-    QTest::newRow("fewer entries than records")
-        << patched(patched(sound, jar.endRecord + 8, 2, 2), jar.endRecord + 10, 2, 2) << Verdict::Damaged
-        << Directory << structure;
-    QTest::newRow("directory offset one early")
-        << patched(sound, jar.endRecord + 16, quint32(jar.directory - 1)) << Verdict::Damaged << Directory
-        << Ranges{{jar.directory - 1, size}};
-    QTest::newRow("directory offset at the end of the file")
-        << patched(sound, jar.endRecord + 16, quint32(size)) << Verdict::Damaged << Directory << tail(size);
-    QTest::newRow("end record signature") << flipped(sound, jar.endRecord) << Verdict::Damaged << Directory
-                                          << tail(size);
+    directory("central signature", flipped(sound, e[1].central), structure);
+    directory("central name length", flipped(sound, e[0].central + 28), structure);
+    directory("entry counts differ", patched(sound, jar.endRecord + 8, 2, 2), structure);
+    directory("disk number", flipped(sound, jar.endRecord + 4), structure);
+    directory("directory size", flipped(sound, jar.endRecord + 12), structure);
+    const QByteArray fewerEntries = patched(patched(sound, jar.endRecord + 8, 2, 2), jar.endRecord + 10, 2, 2);
+    directory("fewer entries than records", fewerEntries, structure);
+    directory("directory offset one early", patched(sound, jar.endRecord + 16, quint32(jar.directory - 1)),
+              {{jar.directory - 1, size}});
+    directory("directory offset at the end of the file", patched(sound, jar.endRecord + 16, quint32(size)), tail(size));
+    directory("end record signature", flipped(sound, jar.endRecord), tail(size));
     for (const qint64 cut : {size - 1, jar.endRecord + 10, jar.directory + 50, e[2].data + 10, qint64(30), qint64(4)})
-        QTest::addRow("cut to %lld bytes", cut) << sound.first(cut) << Verdict::Damaged << Directory << tail(cut);
+        directory("cut to " + QByteArray::number(cut) + " bytes", sound.first(cut), tail(cut));
 
     // Never called damaged: nothing is known to be wrong.
-    QTest::newRow("an entry claims 3.75 GiB")
-        << patchedBoth(sound, 0, 22, 0xF0000000) << Verdict::NotChecked
-        << QStringLiteral("больше 1 ГиБ после распаковки") << Ranges();
-    QTest::newRow("two entries claim 608 MiB each")
-        << patchedBoth(patchedBoth(sound, 0, 22, 608u << 20), 2, 22, 608u << 20) << Verdict::NotChecked
-        << QStringLiteral("больше 1 ГиБ после распаковки") << Ranges();
-    QTest::newRow("ZIP64 directory offset") << patched(sound, jar.endRecord + 16, 0xFFFFFFFF) << Verdict::NotChecked
-                                            << Zip64 << Ranges();
-    QTest::newRow("ZIP64 entry count") << patched(sound, jar.endRecord + 10, 0xFFFF, 2) << Verdict::NotChecked << Zip64
-                                       << Ranges();
-    QTest::newRow("ZIP64 locator") << QByteArray(sound).insert(jar.endRecord, "PK\6\7" + QByteArray(16, '\0'))
-                                   << Verdict::NotChecked << Zip64 << Ranges();
-    QTest::newRow("ZIP64 entry") << patched(sound, e[2].central + 24, 0xFFFFFFFF) << Verdict::NotChecked << Zip64
-                                 << Ranges();
-    QTest::newRow("encrypted") << patchedBoth(sound, 2, 6, 0x0801, 2) << Verdict::NotChecked
-                               << QStringLiteral("зашифрованный файл") << Ranges();
-    QTest::newRow("another method") << patchedBoth(sound, 2, 8, 12, 2) << Verdict::NotChecked
-                                    << QStringLiteral("метод сжатия 12") << Ranges();
+    const QString tooBig = u"больше 1 ГиБ после распаковки"_s;
+    row("an entry claims 3.75 GiB", patchedBoth(sound, 0, 22, 0xF0000000), Verdict::NotChecked, tooBig);
+    row("two entries claim 608 MiB each", patchedBoth(patchedBoth(sound, 0, 22, 608u << 20), 2, 22, 608u << 20),
+        Verdict::NotChecked, tooBig);
+    row("ZIP64 directory offset", patched(sound, jar.endRecord + 16, 0xFFFFFFFF), Verdict::NotChecked, Zip64);
+    row("ZIP64 entry count", patched(sound, jar.endRecord + 10, 0xFFFF, 2), Verdict::NotChecked, Zip64);
+    row("ZIP64 locator", QByteArray(sound).insert(jar.endRecord, "PK\6\7" + QByteArray(16, '\0')),
+        Verdict::NotChecked, Zip64);
+    row("ZIP64 entry", patched(sound, e[2].central + 24, 0xFFFFFFFF), Verdict::NotChecked, Zip64);
+    row("encrypted", patchedBoth(sound, 2, 6, 0x0801, 2), Verdict::NotChecked, u"зашифрованный файл"_s);
+    row("another method", patchedBoth(sound, 2, 8, 12, 2), Verdict::NotChecked, u"метод сжатия 12"_s);
 }
 
 void ArchiveCheckTest::check()
