@@ -1,13 +1,60 @@
-// Connect, Disconnect and Exit of the main window, on a real pseudo-terminal.
-#include "app/Form1.h"
+// The main window on a real pseudo-terminal: Connect, Disconnect and Exit, what the
+// user is told when the port will not open, and the debug terminal, the
+// character-set commands and the About window around the connection.
+#include "app/msc.h"
+#include "app/openfailure.h"
 #include "app/portnumber.h"
+#include "support/jobhelpers.h"
 #include "support/phonereplies.h"
 #include "support/pseudoterminal.h"
-#include "support/jobhelpers.h"
-#include "support/scriptedprompts.h"
+#include "support/windowfixture.h"
+#include "windows/Form2.h"
 
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const QString AboutText = QStringLiteral(
+    "Vantor Morvex\n\nПрограмма показывает все Java-приложения \nзагруженные в телефон.\n"
+    "Также есть возможность скачивать \nJava-приложения с телефона на компьютер.\n"
+    "Программа в Интернете: \nhttps://morvex.example.org/\n");
+
+// The phone's end of the line: a base of Connected, so that it outlives the window.
+struct PhoneEnd
+{
+    PseudoTerminal phone;
+};
+
+// The program and a pseudo-terminal that plays the phone.
+struct Connected : PhoneEnd, WindowFixture
+{
+    // Connects on port 5 and takes the listing request; false if either failed.
+    [[nodiscard]] bool open()
+    {
+        phone.mapToPort(5);
+        window.btnConnect_Click();
+        return prompts.messages.isEmpty() && phone.read(ListingLine.size()) == ListingLine;
+    }
+};
+
+// What the user is told on opening COM port n, mapped to the terminal's device.
+QString openingMessage(MSC &control, const PseudoTerminal &phone, int port)
+{
+    phone.mapToPort(port);
+    MaybeFailure failure = control.setCommPort(port);
+    if (!failure)
+        failure = control.setPortOpen(true);
+    return failure ? failure->message() : QString();
+}
+
+} // namespace
 
 class ConnectTest : public QObject
 {
@@ -16,39 +63,37 @@ class ConnectTest : public QObject
 private slots:
     void ctrlCConnectsWithTheDefaultFields()
     {
-        PseudoTerminal phone;
-        phone.mapToPort(5);
-        ScriptedPrompts prompts;
-        Form1 window(prompts);
-        window.show();
-        QVERIFY(QTest::qWaitForWindowActive(&window));
+        Connected link;
+        link.phone.mapToPort(5);
+        link.window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&link.window));
 
         // The focus starts in the port field, whose line edit wants Ctrl+C for Copy.
         QWidget *focus = QApplication::focusWidget();
-        QCOMPARE(focus, window.findChild<QComboBox *>("Combo1"));
+        QCOMPARE(focus, link.control<QComboBox>("Combo1"));
         QTest::keyClick(focus, Qt::Key_C, Qt::ControlModifier);
-        QCOMPARE(phone.read(ListingLine.size()), ListingLine);
-        QVERIFY(prompts.messages.isEmpty());
+        QCOMPARE(link.phone.read(ListingLine.size()), ListingLine);
+        QVERIFY(link.prompts.messages.isEmpty());
         // Ctrl+R asks again.
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_R, Qt::ControlModifier);
-        QCOMPARE(phone.read(ListingLine.size()), ListingLine);
+        QCOMPARE(link.phone.read(ListingLine.size()), ListingLine);
 
         // The first thing received turns the lamp green.
-        phone.write("x");
-        QTRY_COMPARE(lampColour(window), QColor(0, 255, 0));
+        link.phone.write("x");
+        QTRY_COMPARE(lampColour(link.window), QColor(0, 255, 0));
 
         // Ctrl+D from the field disconnects: no message, lamp red, port closed.
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_D, Qt::ControlModifier);
-        QCOMPARE(lampColour(window), QColor(255, 0, 0));
-        QVERIFY(prompts.messages.isEmpty());
+        QCOMPARE(lampColour(link.window), QColor(255, 0, 0));
+        QVERIFY(link.prompts.messages.isEmpty());
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_D, Qt::ControlModifier);
-        QCOMPARE(prompts.messageTexts(), QStringList{QStringLiteral("Нет соединения")});
-        QCOMPARE(prompts.messages.first().icon, Prompts::Icon::Information);
+        QCOMPARE(link.prompts.messageTexts(), QStringList{QStringLiteral("Нет соединения")});
+        QCOMPARE(link.prompts.messages.first().icon, Prompts::Icon::Information);
 
         // Ctrl+X exits, even from the field, where it would cut.
-        window.findChild<QComboBox *>("Combo1")->lineEdit()->selectAll();
+        link.control<QComboBox>("Combo1")->lineEdit()->selectAll();
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_X, Qt::ControlModifier);
-        QTRY_VERIFY(!window.isVisible());
+        QTRY_VERIFY(!link.window.isVisible());
     }
 
     void badFieldTextFailsBeforeThePortIsTouched_data()
@@ -76,76 +121,257 @@ private slots:
         QFETCH(QString, speed);
         QFETCH(QString, message);
         qputenv("MORVEX_COM5", "/nonexistent/ttyS4"); // had it got as far as opening, it would say so
-        ScriptedPrompts prompts;
-        Form1 window(prompts);
-        window.findChild<QComboBox *>("Combo1")->setEditText(port);
-        window.findChild<QComboBox *>("Combo2")->setEditText(speed);
-
-        window.btnConnect_Click();
-        QCOMPARE(prompts.messageTexts(), QStringList{message});
-        QCOMPARE(prompts.messages.first().icon, Prompts::Icon::None);
+        WindowFixture main;
+        main.control<QComboBox>("Combo2")->setEditText(speed);
+        main.control<QComboBox>("Combo1")->setEditText(port);
+        main.window.btnConnect_Click();
+        QCOMPARE(main.prompts.messageTexts(), QStringList{message});
+        QCOMPARE(main.prompts.messages.first().icon, Prompts::Icon::None);
 
         // Still closed, so nothing was written: refreshing says so.
-        window.mnu_cmd_refresh_Click();
-        QCOMPARE(prompts.messages.last().text, QStringLiteral("13 Port is not open"));
+        main.window.mnu_cmd_refresh_Click();
+        QCOMPARE(main.prompts.messages.last().text, QStringLiteral("13 Port is not open"));
     }
 
-    void portTextMayCarryBlanksAndSpeedIsPassedOn()
+    void portFieldTakesANumberADevicePathOrAPortName()
     {
         PseudoTerminal phone;
         phone.mapToPort(12);
-        ScriptedPrompts prompts;
-        Form1 window(prompts);
-        window.findChild<QComboBox *>("Combo1")->setEditText(QStringLiteral(" 12 "));
-        window.findChild<QComboBox *>("Combo2")->setEditText(QStringLiteral("4800"));
-        window.btnConnect_Click();
-        QVERIFY2(prompts.messages.isEmpty(), qPrintable(prompts.messageTexts().join('|')));
-        QCOMPARE(phone.read(ListingLine.size()), ListingLine);
-        const termios line = phone.lineSettings();
-        QCOMPARE(cfgetospeed(&line), speed_t(B4800));
-
-        // Connecting again while open is refused by the port and said so.
-        window.nmu_cmd_connect_Click();
-        QCOMPARE(prompts.messageTexts(), QStringList{QStringLiteral("3 Port already open")});
-    }
-
-    void portFieldTakesADevicePathOrAPortName()
-    {
-        PseudoTerminal phone;
-        phone.mapToPort(12);
-        for (const QString &field : {phone.slavePath(), QStringLiteral(" com12 ")}) {
-            ScriptedPrompts prompts;
-            Form1 window(prompts);
-            window.findChild<QComboBox *>("Combo1")->setEditText(field);
-            window.btnConnect_Click();
-            QVERIFY2(prompts.messages.isEmpty(), qPrintable(prompts.messageTexts().join('|')));
+        // Blanks around the number are allowed, and the speed is passed on, however
+        // the port is named.
+        for (const QString &field : {QStringLiteral(" 12 "), phone.slavePath(), QStringLiteral(" com12 ")}) {
+            WindowFixture main;
+            main.control<QComboBox>("Combo2")->setEditText(QStringLiteral("4800"));
+            main.control<QComboBox>("Combo1")->setEditText(field);
+            main.window.btnConnect_Click();
+            QVERIFY2(main.prompts.messages.isEmpty(), qPrintable(main.prompts.messageTexts().join('|')));
             QCOMPARE(phone.read(ListingLine.size()), ListingLine);
+            const termios line = phone.lineSettings();
+            QCOMPARE(cfgetospeed(&line), speed_t(B4800));
+
+            // Connecting again while open is refused by the port and said so.
+            main.window.nmu_cmd_connect_Click();
+            QCOMPARE(main.prompts.messageTexts(), QStringList{QStringLiteral("3 Port already open")});
         }
         // A device the list offers under a name of its own is opened by that name.
         QVERIFY(IsDeviceName(QStringLiteral(" cnca0 "), {QStringLiteral("COM3"), QStringLiteral("CNCA0")}));
         QVERIFY(!IsDeviceName(QStringLiteral("CNCA1"), {QStringLiteral("CNCA0")}));
-        // A path that is not there fails as a missing device, with no setting to point at it.
-        ScriptedPrompts prompts;
-        Form1 window(prompts);
-        window.findChild<QComboBox *>("Combo1")->setEditText(QStringLiteral("/nonexistent/ttyACM7"));
-        window.btnConnect_Click();
-        QCOMPARE(prompts.messages.size(), 1);
-        QVERIFY2(prompts.messages.first().text.startsWith(QStringLiteral("1 /nonexistent/ttyACM7: ")),
-                 qPrintable(prompts.messages.first().text));
-        QVERIFY(!prompts.messages.first().text.contains(QStringLiteral("MORVEX_COM")));
     }
 
-    void missingDeviceIsNamedWithItsSetting()
+    void missingDeviceIsNamedWithItsSettingIfItHasOne()
     {
         qputenv("MORVEX_COM7", "/nonexistent/ttyUSB9");
-        ScriptedPrompts prompts;
-        Form1 window(prompts);
-        window.findChild<QComboBox *>("Combo1")->setEditText(QStringLiteral("7"));
-        window.btnConnect_Click();
-        QCOMPARE(prompts.messages.size(), 1);
-        const QString text = prompts.messages.first().text;
-        QVERIFY2(text.startsWith(QStringLiteral("1 /nonexistent/ttyUSB9: ")), qPrintable(text));
-        QVERIFY2(text.contains(QStringLiteral(", or set MORVEX_COM7 to ")), qPrintable(text));
+        // A path that is not there fails as a missing device, with no setting to point at it.
+        for (const QString &field : {QStringLiteral("7"), QStringLiteral("/nonexistent/ttyACM7")}) {
+            WindowFixture main;
+            main.control<QComboBox>("Combo1")->setEditText(field);
+            main.window.btnConnect_Click();
+            QCOMPARE(main.prompts.messages.size(), 1);
+            const QString text = main.prompts.messages.first().text;
+            const bool byNumber = field == QStringLiteral("7");
+            const QString device = byNumber ? QStringLiteral("/nonexistent/ttyUSB9") : field;
+            QVERIFY2(text.startsWith(QStringLiteral("1 %1: ").arg(device)), qPrintable(text));
+            QVERIFY2(byNumber ? text.contains(QStringLiteral(", or set MORVEX_COM7 to "))
+                              : !text.contains(QStringLiteral("MORVEX_COM")),
+                     qPrintable(text));
+        }
+    }
+
+    void missingDeviceNamesTheSettingAndTheDevicesThatExist()
+    {
+        OpenFailureFacts facts{QSerialPort::DeviceNotFoundError, 5, "/dev/ttyS4", "No such file or directory",
+                               false, {}, {"/dev/ttyACM0", "/dev/ttyUSB0"}};
+        QCOMPARE(DescribeOpenFailure(facts).message(),
+                 QStringLiteral("1 /dev/ttyS4: No such file or directory. Pick the phone's device in the port "
+                                "list or type its path, or set MORVEX_COM5 to it. Serial devices here: "
+                                "/dev/ttyACM0, /dev/ttyUSB0."));
+        // A path typed in the port field has no setting of its own.
+        OpenFailureFacts typed = facts;
+        typed.port = 0;
+        typed.device = QStringLiteral("/dev/ttyACM3");
+        QCOMPARE(DescribeOpenFailure(typed).message(),
+                 QStringLiteral("1 /dev/ttyACM3: No such file or directory. Pick the phone's device in the port "
+                                "list or type its path. Serial devices here: /dev/ttyACM0, /dev/ttyUSB0."));
+        typed.serialDevices.clear();
+        QVERIFY(DescribeOpenFailure(typed).description.endsWith(
+            QStringLiteral("directory. No serial devices are connected: plug in the phone's cable.")));
+
+        // Five names at most.
+        facts.serialDevices.clear();
+        for (int n = 0; n < 6; ++n)
+            facts.serialDevices.append(QStringLiteral("/dev/ttyS%1").arg(n));
+        QVERIFY(DescribeOpenFailure(facts).description.endsWith(QStringLiteral(": /dev/ttyS0, /dev/ttyS1, "
+                                                                               "/dev/ttyS2, /dev/ttyS3, /dev/ttyS4, ….")));
+        facts.serialDevices.removeLast();
+        QVERIFY(DescribeOpenFailure(facts).description.endsWith(QStringLiteral(", /dev/ttyS4.")));
+        facts.serialDevices.clear();
+        QVERIFY(DescribeOpenFailure(facts).description.endsWith(
+            QStringLiteral(" No serial devices are connected: plug in the phone's cable, or set MORVEX_COM5 to its device.")));
+    }
+
+    void deniedAccessNamesTheGroupToJoin()
+    {
+        OpenFailureFacts facts{QSerialPort::PermissionError, 5, "/dev/ttyACM0", "Permission denied", true, "uucp", {}};
+        QCOMPARE(DescribeOpenFailure(facts).message(),
+                 QStringLiteral("2 /dev/ttyACM0: Permission denied. The device belongs to group uucp; join it "
+                                "with \"sudo usermod -aG uucp $USER\" and log in again."));
+        facts.owningGroup.clear();
+        QVERIFY(DescribeOpenFailure(facts).description.contains(QStringLiteral("group dialout; join it")));
+    }
+
+    void deviceHeldByAnotherOpenerIsBusy()
+    {
+        PseudoTerminal phone;
+        MSC holder;
+        MSC latecomer;
+        QCOMPARE(openingMessage(holder, phone, 8), QString());
+        const QString text = openingMessage(latecomer, phone, 8);
+        QVERIFY2(text.startsWith(QStringLiteral("3 %1: ").arg(phone.slavePath())) && text.contains(u"ModemManager")
+                     && text.contains(u"ID_MM_DEVICE_IGNORE=1"),
+                 qPrintable(text));
+    }
+
+    void deniedAccessOnThisMachine()
+    {
+        if (::geteuid() == 0)
+            QSKIP("root may open any device node");
+        PseudoTerminal phone;
+        QVERIFY(::chmod(phone.slavePath().toLocal8Bit().constData(), 0) == 0);
+        MSC control;
+        const QString text = openingMessage(control, phone, 6);
+        QVERIFY2(text.startsWith(QStringLiteral("2 %1: ").arg(phone.slavePath())) && text.contains(u"usermod -aG"),
+                 qPrintable(text));
+    }
+
+    void logCollectsEverythingWhileHidden()
+    {
+        Connected link;
+        QVERIFY(link.open());
+        // Three pieces, each shown as taken (by its length) before the next is sent.
+        auto *pieceLength = link.control<QLineEdit>("Txt2Write");
+        for (const QByteArray &piece : {QByteArray("AT*ELIF=\"2F\"\r\r\n*ELIF: \"612E"), QByteArray("62\"\r\n\r"),
+                                        QByteArray("\nOK\r\n")}) {
+            link.phone.write(piece);
+            QTRY_COMPARE(pieceLength->text(), QString::number(piece.size()));
+        }
+
+        debugForm *debug = link.window.debugWindow();
+        QVERIFY(!debug->isVisible());
+        QCOMPARE(link.debugControl<QLabel>("labStat")->text(), QString());
+        link.window.nmuDebug_Click();
+        QVERIFY(debug->isVisible());
+        auto *log = link.debugControl<QPlainTextEdit>("Txt2Write");
+        QCOMPARE(log->toPlainText(), QStringLiteral("AT*ELIF=\"2F\"\n*ELIF: \"612E62\"\n\nOK\n"));
+        QCOMPARE(log->textCursor().position(), log->toPlainText().size());
+
+        // Shown, it takes new pieces at once; Clear Log leaves it alone.
+        link.phone.write("RING\r\n");
+        QTRY_VERIFY(log->toPlainText().endsWith(QStringLiteral("OK\nRING\n")));
+        link.debugControl<QPlainTextEdit>("Text2")->setPlainText(QStringLiteral("notes"));
+        link.debugControl<QPushButton>("Command1")->click();
+        QVERIFY(link.debugControl<QPlainTextEdit>("Text2")->toPlainText().isEmpty());
+        QVERIFY(log->toPlainText().endsWith(QStringLiteral("RING\n")));
+    }
+
+    void closingDiscardsTheWindowAndItsContents()
+    {
+        Connected link;
+        QVERIFY(link.open());
+        link.phone.write("hello\r\nOK\r\n");
+        QTRY_VERIFY(!link.control<QLineEdit>("Txt2Write")->text().isEmpty());
+        link.window.nmuDebug_Click();
+        link.debugControl<QLineEdit>("Text1")->setText(QStringLiteral("ATI"));
+        link.debugControl<QLineEdit>("Text3")->setText(QStringLiteral("999"));
+        QPointer<debugForm> first = link.window.debugWindow();
+        first->close();
+        QTRY_VERIFY(first.isNull());
+
+        // The GSM entry creates it afresh, hidden, with its design texts, and only
+        // fills in the command line: Send is what writes it.
+        link.window.mnu_CS_SetGSM_Click();
+        QVERIFY(!link.window.debugWindow()->isVisible());
+        QCOMPARE(link.debugControl<QLineEdit>("Text1")->text(), QStringLiteral("AT+CSCS=\"GSM\""));
+        QCOMPARE(link.debugControl<QLineEdit>("Text3")->text(), QStringLiteral("200"));
+        link.window.nmuDebug_Click();
+        QCOMPARE(link.debugControl<QPlainTextEdit>("Txt2Write")->toPlainText(), QString());
+        link.debugControl<QPushButton>("CmdEnter")->click();
+        const QByteArray gsm("AT+CSCS=\"GSM\"\r");
+        QCOMPARE(link.phone.read(gsm.size()), gsm);
+    }
+
+    void sendWritesTheCommandLineOnceOrKeepsIt()
+    {
+        Connected link;
+        QVERIFY(link.open());
+        link.window.nmuDebug_Click();
+        auto *command = link.debugControl<QLineEdit>("Text1");
+        command->setFocus();
+        command->setText(QStringLiteral("ATE0"));
+        QTest::keyClick(command, Qt::Key_Return);
+        QCOMPARE(command->text(), QString());
+        // An empty line sends the bare CR, which also shows ATE0 went out once.
+        link.debugControl<QPushButton>("CmdEnter")->click();
+        QCOMPARE(link.phone.read(6), QByteArray("ATE0\r\r"));
+        QVERIFY(link.prompts.messages.isEmpty());
+
+        // With the port closed the text stays for another try.
+        link.window.Command3_Click();
+        command->setText(QStringLiteral("AT+CGMI"));
+        link.debugControl<QPushButton>("CmdEnter")->click();
+        QCOMPARE(link.prompts.messageTexts(), QStringList{QStringLiteral("Port is not open")});
+        QCOMPARE(command->text(), QStringLiteral("AT+CGMI"));
+    }
+
+    void characterSetCommands()
+    {
+        Connected link;
+        QVERIFY(link.open());
+        // Asking for the current set writes nothing; UTF-8 is written at once.
+        link.window.mnu_CS_Get_Click();
+        link.window.mnu_CS_SetUTF8_Click();
+        const QByteArray utf8("AT+CSCS=\"UTF-8\"\r");
+        QCOMPARE(link.phone.read(utf8.size()), utf8);
+        QCOMPARE(link.debugControl<QLineEdit>("Text1")->text(), QStringLiteral("AT+CSCS=\"UTF-8\""));
+        QVERIFY(!link.window.debugWindow()->isVisible());
+
+        // Closed port: the command line is set all the same, and the failure shown.
+        link.window.Command3_Click();
+        link.debugControl<QLineEdit>("Text1")->setText(QStringLiteral("AT"));
+        link.window.mnu_CS_SetUTF8_Click();
+        QCOMPARE(link.debugControl<QLineEdit>("Text1")->text(), QStringLiteral("AT+CSCS=\"UTF-8\""));
+        QCOMPARE(link.prompts.messageTexts(), QStringList{QStringLiteral("13 Port is not open")});
+    }
+
+    void aboutWindowIsOneAndFresh()
+    {
+        WindowFixture main;
+        main.window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&main.window));
+        // A closed About window is deleted, so those that exist are those open.
+        auto aboutWindows = [&] { return main.window.findChildren<Form2 *>(); };
+        QTest::keyClick(&main.window, Qt::Key_F1);
+        QTest::keyClick(&main.window, Qt::Key_F1);
+        QTRY_COMPARE(aboutWindows().size(), 1);
+        Form2 *about = aboutWindows().first();
+        QCOMPARE(about->windowTitle(), QString(46, ' ') + QStringLiteral("Инфо"));
+        auto *text = about->findChild<QPlainTextEdit *>("Text1");
+        QCOMPARE(text->toPlainText(), AboutText);
+
+        // Edits are lost when it closes; the main window kept working meanwhile.
+        text->setPlainText(QStringLiteral("scribble"));
+        main.window.Command3_Click();
+        QCOMPARE(main.prompts.messageTexts(), QStringList{QStringLiteral("Нет соединения")});
+        about->findChild<QPushButton *>("Command1")->click();
+        QTRY_VERIFY(aboutWindows().isEmpty());
+        main.window.mnuHelp_Click();
+        QTRY_COMPARE(aboutWindows().size(), 1);
+        QCOMPARE(aboutWindows().first()->findChild<QPlainTextEdit *>("Text1")->toPlainText(), AboutText);
+
+        // Closing the main window closes the others.
+        QPointer<debugForm> debug = main.window.debugWindow();
+        main.window.close();
+        QTRY_VERIFY(aboutWindows().isEmpty());
+        QTRY_VERIFY(debug.isNull());
     }
 };
 

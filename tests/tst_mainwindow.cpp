@@ -1,12 +1,10 @@
 // The main window as it starts: lists, menus and the resize rule.
-#include "app/Form1.h"
 #include "app/copyprogress.h"
 #include "app/noticetext.h"
 #include "app/resizerule.h"
 #include "app/serialdevices.h"
-#include "support/scriptedprompts.h"
+#include "support/windowfixture.h"
 #include "windows/Form2.h"
-#include "windows/debugForm.h"
 #include "windows/qtprompts.h"
 
 #include <QAction>
@@ -14,13 +12,11 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QLabel>
-#include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
-#include <QTest>
 #include <QTimer>
 
 namespace {
@@ -42,13 +38,10 @@ class MainWindowTest : public QObject
 private slots:
     void startsWithDesignTextsAndFilledLists()
     {
-        ScriptedPrompts prompts;
-        Form1 window(prompts);
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-
-        auto *combo1 = window.findChild<QComboBox *>("Combo1");
-        auto *combo2 = window.findChild<QComboBox *>("Combo2");
+        WindowFixture main;
+        QVERIFY(showAndWait(&main.window));
+        auto *combo1 = main.control<QComboBox>("Combo1");
+        auto *combo2 = main.control<QComboBox>("Combo2");
         QCOMPARE(combo2->currentText(), QStringLiteral("115200"));
         QStringList ports;
         for (int n = 1; n <= 20; ++n)
@@ -62,25 +55,24 @@ private slots:
         QCOMPARE(entries(combo2), QStringList({"256000", "128000", "115200", "57600", "56000", "38400",
                                                "19200", "14400", "9600"}));
 
-        QCOMPARE(window.windowTitle(), QStringLiteral("Vantor Morvex v0.92"));
-        QVERIFY(!window.findChild<QListWidget *>("List1")->isVisible());
-        QVERIFY(!window.findChild<QPlainTextEdit *>("Text1")->isVisible());
-        QCOMPARE(window.findChild<QListWidget *>("List2")->count(), 0);
-        QCOMPARE(window.findChild<QLabel *>("ComStatus")->palette().color(QPalette::Window), QColor(255, 0, 0));
-        QVERIFY(prompts.messages.isEmpty());
+        QCOMPARE(main.window.windowTitle(), QStringLiteral("Vantor Morvex v0.92"));
+        QVERIFY(!main.control<QListWidget>("List1")->isVisible());
+        QVERIFY(!main.control<QPlainTextEdit>("Text1")->isVisible());
+        QCOMPARE(main.control<QListWidget>("List2")->count(), 0);
+        QCOMPARE(main.control<QLabel>("ComStatus")->palette().color(QPalette::Window), QColor(255, 0, 0));
+        QVERIFY(main.prompts.messages.isEmpty());
 
         const QList<QPair<const char *, QString>> buttons{
             {"btnConnect", "Соединится"}, {"Command3", "Разъединится"}, {"btnRefresh", "Обновить каталог"},
             {"btnDownload", "Скачать"}, {"Command2", "Выход"}};
         for (const auto &[name, accessible] : buttons)
-            QCOMPARE(window.findChild<QPushButton *>(name)->accessibleName(), accessible);
+            QCOMPARE(main.control<QPushButton>(name)->accessibleName(), accessible);
     }
 
     void menusOfferWhatCanBeChosen()
     {
-        ScriptedPrompts prompts;
-        Form1 window(prompts);
-        auto action = [&](const char *name) { return window.findChild<QAction *>(name); };
+        WindowFixture main;
+        auto action = [&](const char *name) { return main.control<QAction>(name); };
 
         QVERIFY(!action("mnu_CS_SetGSM")->isEnabled() && action("mnu_CS_SetGSM")->isVisible());
         QVERIFY(!action("mnu_CS_SetIRA")->isEnabled() && !action("mnu_CS_SetIRA")->isVisible());
@@ -89,25 +81,24 @@ private slots:
         QVERIFY(action("mnu_CS_Get")->isEnabled() && action("mnu_CS_SetUTF8")->isEnabled());
 
         // Refusing input takes every entry away and gives back only the available ones.
-        window.setInputEnabled(false);
+        main.window.setInputEnabled(false);
         QVERIFY(!action("nmu_cmd_connect")->isEnabled());
-        QVERIFY(!window.centralWidget()->isEnabled());
-        QVERIFY(window.isEnabled());
-        window.setInputEnabled(true);
+        QVERIFY(!main.window.centralWidget()->isEnabled());
+        QVERIFY(main.window.isEnabled());
+        main.window.setInputEnabled(true);
         QVERIFY(action("nmu_cmd_connect")->isEnabled() && action("mnuHelp")->isEnabled());
         QVERIFY(!action("mnu_CS_SetGSM")->isEnabled() && !action("nmuDebug")->isEnabled());
     }
 
     void shortcutsWorkOnlyInTheMainWindow()
     {
-        ScriptedPrompts prompts;
-        Form1 window(prompts);
-        window.show();
-        window.mnuHelp_Click();
-        auto *about = window.findChild<Form2 *>();
+        WindowFixture main;
+        main.window.show();
+        main.window.mnuHelp_Click();
+        auto *about = main.window.findChild<Form2 *>();
         QVERIFY(QTest::qWaitForWindowActive(about));
-        window.nmuDebug_Click();
-        debugForm *debug = window.debugWindow();
+        main.window.nmuDebug_Click();
+        debugForm *debug = main.window.debugWindow();
         QVERIFY(QTest::qWaitForWindowActive(debug));
 
         // Exit, connect and refresh would each show or end something.
@@ -116,12 +107,12 @@ private slots:
             for (const Qt::Key key : {Qt::Key_X, Qt::Key_C, Qt::Key_R})
                 QTest::keyClick(QApplication::focusWidget(), key, Qt::ControlModifier);
         }
-        QVERIFY(window.isVisible());
-        QCOMPARE(prompts.messageTexts(), QStringList());
+        QVERIFY(main.window.isVisible());
+        QCOMPARE(main.prompts.messageTexts(), QStringList());
 
-        QApplication::setActiveWindow(&window);
+        QApplication::setActiveWindow(&main.window);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_R, Qt::ControlModifier);
-        QCOMPARE(prompts.messageTexts(), QStringList{QStringLiteral("13 Port is not open")});
+        QCOMPARE(main.prompts.messageTexts(), QStringList{QStringLiteral("13 Port is not open")});
     }
 
     void noticeCountsBytesThenShowsTheRate_data()
@@ -171,15 +162,13 @@ private slots:
 
     void windowFollowsItsSize()
     {
-        ScriptedPrompts prompts;
-        Form1 window(prompts);
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        WindowFixture main;
+        QVERIFY(showAndWait(&main.window));
         // A client area of 300 x 400 pixels makes an outer window of 4620 x 6720 twips.
-        window.resize(window.size() - window.centralWidget()->size() + QSize(300, 400));
-        QTRY_COMPARE(window.centralWidget()->size(), QSize(300, 400));
+        main.window.resize(main.window.size() - main.window.centralWidget()->size() + QSize(300, 400));
+        QTRY_COMPARE(main.window.centralWidget()->size(), QSize(300, 400));
 
-        auto geometry = [&](const char *name) { return window.findChild<QWidget *>(name)->geometry(); };
+        auto geometry = [&](const char *name) { return main.control(name)->geometry(); };
         QCOMPARE(geometry("List2"), QRect(0, 96, 299, 288));
         QCOMPARE(geometry("Txt2Write"), QRect(0, 381, 278, 19));
         QCOMPARE(geometry("ComStatus"), QRect(285, 385, 9, 9));
