@@ -1,10 +1,8 @@
 // Every caption, label and field text of the windows fits its box whole, in the
 // font this machine gives the program and at this screen's scale (ctest runs it
 // once at 96 dpi and once with QT_SCALE_FACTOR=1.5).
-#include "app/Form1.h"
-#include "support/scriptedprompts.h"
+#include "support/windowfixture.h"
 #include "windows/Form2.h"
-#include "windows/debugForm.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -12,7 +10,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStyleOptionFrame>
-#include <QTest>
 #include <QTextBlock>
 
 namespace {
@@ -155,12 +152,6 @@ QStringList misfits(const QWidget *window)
     return misfits;
 }
 
-bool showAndWait(QWidget *window)
-{
-    window->show();
-    return QTest::qWaitForWindowExposed(window);
-}
-
 } // namespace
 
 class TextFitTest : public QObject
@@ -177,13 +168,16 @@ private slots:
         }
     }
 
-    void mainWindow()
+    // Each window as it first shows.
+    void windowsAtRest()
     {
-        ScriptedPrompts prompts;
-        Form1 window(prompts);
-        QVERIFY(showAndWait(&window));
-        const QStringList found = misfits(&window);
-        QVERIFY2(found.isEmpty(), qPrintable(found.join('\n')));
+        WindowFixture main;
+        Form2 about(&main.window);
+        for (QWidget *window : QList<QWidget *>{&main.window, main.window.debugWindow(), &about}) {
+            QVERIFY(showAndWait(window));
+            const QStringList found = misfits(window);
+            QVERIFY2(found.isEmpty(), qPrintable(window->metaObject()->className() + (": " + found.join('\n'))));
+        }
     }
 
     void copyingNotice_data()
@@ -197,55 +191,34 @@ private slots:
     void copyingNotice()
     {
         QFETCH(QString, fileTitle);
-        ScriptedPrompts prompts;
-        Form1 window(prompts);
-        QVERIFY(showAndWait(&window));
-        LinkView &view = window;
+        WindowFixture main;
+        QVERIFY(showAndWait(&main.window));
+        LinkView &view = main.window;
         if (!fileTitle.isEmpty())
             view.showDownloadFile(fileTitle);
         view.setDownloadRunning(true);
         // The widest count the notice can show, in place of the first one.
-        auto *notice = window.findChild<QPlainTextEdit *>("Text1");
+        auto *notice = main.control<QPlainTextEdit>("Text1");
         QStringList lines = notice->toPlainText().split(QLatin1Char('\n'));
         QCOMPARE(lines.size(), fileTitle.isEmpty() ? 2 : 3);
         lines.last() = WidestProgress;
         notice->setPlainText(lines.join(QLatin1Char('\n')));
-        QStringList found = misfits(&window);
+        QStringList found = misfits(&main.window);
         QVERIFY2(found.isEmpty(), qPrintable(found.join('\n')));
         // And the widest word on what is done with the file once it is in.
         view.showCopyStage(QStringLiteral("повторное чтение: 99 из 99 частей"));
-        found = misfits(&window);
+        found = misfits(&main.window);
         QVERIFY2(found.isEmpty(), qPrintable(found.join('\n')));
 
         // The cancel button sits in the notice's corner, inside its frame, over no text.
-        const auto *button = window.findChild<QPushButton *>("cmdCancel");
+        const auto *button = main.control<QPushButton>("cmdCancel");
         QVERIFY(button->isVisible());
-        const QRect buttonBox(notice->mapFrom(&window, button->pos()), button->size());
+        const QRect buttonBox(notice->mapFrom(&main.window, button->pos()), button->size());
         QVERIFY(notice->contentsRect().contains(buttonBox));
         for (const TextLine &line : textLines(notice)) {
             const QRect ink = line.span.translated(notice->viewport()->geometry().topLeft());
             QVERIFY2(!ink.intersects(buttonBox), qPrintable(QStringLiteral("\"%1\" under the button").arg(line.text)));
         }
-    }
-
-    void debugWindow()
-    {
-        ScriptedPrompts prompts;
-        Form1 window(prompts);
-        debugForm *debug = window.debugWindow();
-        QVERIFY(showAndWait(debug));
-        const QStringList found = misfits(debug);
-        QVERIFY2(found.isEmpty(), qPrintable(found.join('\n')));
-    }
-
-    void aboutWindow()
-    {
-        ScriptedPrompts prompts;
-        Form1 window(prompts);
-        Form2 about(&window);
-        QVERIFY(showAndWait(&about));
-        const QStringList found = misfits(&about);
-        QVERIFY2(found.isEmpty(), qPrintable(found.join('\n')));
     }
 };
 
