@@ -5,6 +5,8 @@
 
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 class CodecTest : public QObject
 {
     Q_OBJECT
@@ -26,24 +28,16 @@ private slots:
         QCOMPARE(AnsiCodePage::fromText(AnsiCodePage::toText(allBytes)), allBytes);
     }
 
-    void encodeHex_data()
+    // Text goes out in windows-1251, with '?' for what the code page lacks.
+    void encodeText()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QByteArray>("hex");
-        QTest::newRow("empty") << QString() << QByteArray();
-        QTest::newRow("tab is one digit") << QStringLiteral("a\tb") << QByteArray("619" "62");
-        QTest::newRow("Cyrillic through windows-1251") << QStringLiteral("Игра") << QByteArray("C8E3F0E0");
-        QTest::newRow("outside the code page") << QStringLiteral("a\u4e00b") << QByteArray("613F62");
-        QTest::newRow("outside, beyond the BMP") << QStringLiteral("x\U0001F600y") << QByteArray("783F79");
-        QTest::newRow("beyond the BMP at the end") << QStringLiteral("x\U0001F600") << QByteArray("783F");
-        QTest::newRow("real SUB control kept") << QStringLiteral("\u001a\u4e00") << QByteArray("1A3F");
-    }
-
-    void encodeHex()
-    {
-        QFETCH(QString, text);
-        QFETCH(QByteArray, hex);
-        QCOMPARE(EncodeHex(text), hex);
+        QCOMPARE(EncodeHex(QString()), QByteArray());
+        QCOMPARE(EncodeHex(u"a\tb"_s), "619" "62"_ba); // a tab is one digit
+        QCOMPARE(EncodeHex(u"Игра"_s), "C8E3F0E0"_ba);
+        QCOMPARE(EncodeHex(u"a\u4e00b"_s), "613F62"_ba);
+        QCOMPARE(EncodeHex(u"x\U0001F600y"_s), "783F79"_ba); // beyond the BMP
+        QCOMPARE(EncodeHex(u"x\U0001F600"_s), "783F"_ba);    // the same at the end
+        QCOMPARE(EncodeHex(u"\u001a\u4e00"_s), "1A3F"_ba);  // a real SUB control is kept
     }
 
     // A whole text decodes only if every pair does; a single pair looks at its
@@ -78,43 +72,24 @@ private slots:
         QCOMPARE(HexPairValue(hex), firstPair);
     }
 
-    void skippedNames_data()
-    {
-        QTest::addColumn<QByteArray>("name");
-        QTest::addColumn<bool>("skipped");
-        QTest::newRow("parent") << QByteArray("..") << true;
-        QTest::newRow("empty") << QByteArray() << true;
-        QTest::newRow("folder") << QByteArray("games") << true;
-        QTest::newRow("current") << QByteArray(".") << false;
-        QTest::newRow("three dots") << QByteArray("...") << false;
-        QTest::newRow("application") << QByteArray("game.jar") << false;
-        QTest::newRow("UTF-8 name") << QByteArray("\xD0\x98.jar") << false;
-    }
-
+    // A name without a dot is a folder, and ".." the one above; "." is left to the listing.
     void skippedNames()
     {
-        QFETCH(QByteArray, name);
-        QFETCH(bool, skipped);
-        QCOMPARE(IsSkippedName(name), skipped);
-    }
-
-    void utf8ToText_data()
-    {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("Cyrillic") << QByteArray::fromHex("D098D0B3D180D0B02E6A6172") << QStringLiteral("Игра.jar");
-        QTest::newRow("empty") << QByteArray() << QString();
-        QTest::newRow("ends at zero byte") << QByteArray("A\0B", 3) << QStringLiteral("A");
-        QTest::newRow("zero byte first") << QByteArray("\0B", 2) << QString();
-        QTest::newRow("malformed") << QByteArray("a\xFF" "b") << QStringLiteral("a\uFFFDb");
-        QTest::newRow("cut sequence at the end") << QByteArray("a\xD0") << QStringLiteral("a\uFFFD");
+        for (const QByteArray &name : {".."_ba, ""_ba, "games"_ba})
+            QVERIFY2(IsSkippedName(name), name.constData());
+        for (const QByteArray &name : {"."_ba, "..."_ba, "game.jar"_ba, "\xD0\x98.jar"_ba})
+            QVERIFY2(!IsSkippedName(name), name.constData());
     }
 
     void utf8ToText()
     {
-        QFETCH(QByteArray, bytes);
-        QFETCH(QString, text);
-        QCOMPARE(Utf8ToText(bytes), text);
+        QCOMPARE(Utf8ToText(QByteArray::fromHex("D098D0B3D180D0B02E6A6172")), u"Игра.jar"_s);
+        QCOMPARE(Utf8ToText({}), QString());
+        // A zero byte ends the text.
+        QCOMPARE(Utf8ToText("A\0B"_ba), u"A"_s);
+        QCOMPARE(Utf8ToText("\0B"_ba), QString());
+        QCOMPARE(Utf8ToText("a\xFF" "b"_ba), u"a\uFFFDb"_s);
+        QCOMPARE(Utf8ToText("a\xD0"_ba), u"a\uFFFD"_s); // a sequence cut at the end
     }
 
     void codePages()
