@@ -7,9 +7,6 @@
 #include "phonefs/archivecheck.h"
 #include "support/jarbuilder.h"
 
-#include <cstddef>
-#include <cstdint>
-
 namespace {
 
 ArchiveCheck checkAnyBytes(QByteArrayView file)
@@ -82,10 +79,8 @@ void checkBuiltArchive(QByteArrayView input)
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+void FuzzOneInput(QByteArrayView input)
 {
-    const QByteArrayView input(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
     checkAnyBytes(input);
     checkBuiltArchive(input);
-    return 0;
 }

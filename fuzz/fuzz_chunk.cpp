@@ -7,9 +7,6 @@
 
 #include <QByteArrayList>
 
-#include <cstddef>
-#include <cstdint>
-
 namespace {
 
 constexpr QByteArrayView Marker = "\r\n*ERIF";
@@ -88,10 +85,8 @@ void checkBuiltReply(QByteArrayView input)
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+void FuzzOneInput(QByteArrayView input)
 {
-    const QByteArrayView input(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
     checkAnyReply(input);
     checkBuiltReply(input);
-    return 0;
 }

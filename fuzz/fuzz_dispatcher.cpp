@@ -98,10 +98,11 @@ struct Header
     Cutter cut;
 };
 
-Header readHeader(const uint8_t *data)
+Header readHeader(QByteArrayView input)
 {
-    const uint32_t seed = data[2] | data[3] << 8 | data[4] << 16 | uint32_t(data[5]) << 24;
-    return {uint8_t(data[0] >> 4), Cutter{}, Cutter{qsizetype(1) << (data[1] & 15), bool(data[1] & 16), std::minstd_rand(seed)}};
+    const auto data = [&](qsizetype i) { return uint8_t(input[i]); };
+    const uint32_t seed = data(2) | data(3) << 8 | data(4) << 16 | uint32_t(data(5)) << 24;
+    return {uint8_t(data(0) >> 4), Cutter{}, Cutter{qsizetype(1) << (data(1) & 15), bool(data(1) & 16), std::minstd_rand(seed)}};
 }
 
 void checkViewConsistent(const FakeView &view)
@@ -369,15 +370,14 @@ void fuzzDescribedPhone(const Header &header, QByteArrayView body)
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+void FuzzOneInput(QByteArrayView input)
 {
-    constexpr size_t HeaderSize = 6;
-    if (size < HeaderSize)
-        return 0;
-    const QByteArray body(reinterpret_cast<const char *>(data) + HeaderSize, qsizetype(size - HeaderSize));
-    if (data[0] & 1)
-        fuzzDescribedPhone(readHeader(data), body);
+    constexpr qsizetype HeaderSize = 6;
+    if (input.size() < HeaderSize)
+        return;
+    const QByteArray body = input.sliced(HeaderSize).toByteArray();
+    if (input[0] & 1)
+        fuzzDescribedPhone(readHeader(input), body);
     else
-        fuzzRecordedStream(readHeader(data), body);
-    return 0;
+        fuzzRecordedStream(readHeader(input), body);
 }

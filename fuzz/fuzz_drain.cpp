@@ -6,7 +6,6 @@
 
 #include <QByteArrayList>
 
-#include <cstddef>
 #include <cstdint>
 #include <random>
 
@@ -25,13 +24,13 @@ ReplyDrain drainOwing(uint8_t setup)
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+void FuzzOneInput(QByteArrayView input)
 {
-    if (size < 2)
-        return 0;
-    const uint8_t setup = data[0];
-    std::minstd_rand random(data[1]);
-    const QByteArray text(reinterpret_cast<const char *>(data) + 2, qsizetype(size) - 2);
+    if (input.size() < 2)
+        return;
+    const auto setup = uint8_t(input[0]);
+    std::minstd_rand random{uint8_t(input[1])};
+    const QByteArray text = input.sliced(2).toByteArray();
 
     ReplyDrain whole = drainOwing(setup);
     const std::optional<QByteArray> wholeRest = whole.take(text);
@@ -49,5 +48,4 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     FUZZ_CHECK(handedOn.has_value() == wholeRest.has_value());
     if (wholeRest)
         FUZZ_CHECK(*handedOn == *wholeRest);
-    return 0;
 }

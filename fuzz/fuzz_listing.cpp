@@ -10,9 +10,6 @@
 
 #include <QList>
 
-#include <cstddef>
-#include <cstdint>
-
 namespace {
 
 QList<QByteArrayView> crlfLines(QByteArrayView text)
@@ -68,9 +65,8 @@ void checkTextSearch(QByteArrayView text)
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+void FuzzOneInput(QByteArrayView reply)
 {
-    const QByteArrayView reply(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
     checkTextSearch(reply);
     // An empty reply may come as a view of nothing at all.
     checkTextSearch(QByteArrayView());
@@ -92,5 +88,4 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         FUZZ_CHECK(!listing.statusLine->contains("\r\n"));
         FUZZ_CHECK(crlfLines(reply).contains(QByteArrayView(*listing.statusLine)));
     }
-    return 0;
 }

@@ -5,6 +5,10 @@
 #include <cstdio>
 #include <cstdlib>
 
+// Each target checks one input here, handed over by libFuzzer through fuzzentry.cpp
+// or by the seed replay.
+void FuzzOneInput(QByteArrayView input);
+
 // A failed property is a finding: say which one and abort, so libFuzzer keeps the
 // input that broke it.
 #define FUZZ_CHECK(condition)                                                                  \

@@ -1,13 +1,12 @@
 // Runs a fuzz target over the files of its seed corpus, without libFuzzer, so an
 // ordinary build compiles the fuzz code and CTest replays the seeds.
+#include "fuzzcheck.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
-#include <cstdint>
 #include <cstdio>
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size);
 
 int main(int argc, char *argv[])
 {
@@ -22,8 +21,7 @@ int main(int argc, char *argv[])
                 std::fprintf(stderr, "cannot read %s\n", qPrintable(file.filePath()));
                 return 1;
             }
-            const QByteArray bytes = input.readAll();
-            LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t *>(bytes.constData()), size_t(bytes.size()));
+            FuzzOneInput(input.readAll());
             ++replayed;
         }
     }
