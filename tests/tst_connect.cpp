@@ -243,7 +243,7 @@ private slots:
                  qPrintable(text));
     }
 
-    void logCollectsEverythingWhileHidden()
+    void debugLogCollectsEverythingUntilTheWindowCloses()
     {
         Connected link;
         QVERIFY(link.open());
@@ -255,7 +255,7 @@ private slots:
             QTRY_COMPARE(pieceLength->text(), QString::number(piece.size()));
         }
 
-        debugForm *debug = link.window.debugWindow();
+        QPointer<debugForm> debug = link.window.debugWindow();
         QVERIFY(!debug->isVisible());
         QCOMPARE(link.debugControl<QLabel>("labStat")->text(), QString());
         link.window.nmuDebug_Click();
@@ -271,21 +271,12 @@ private slots:
         link.debugControl<QPushButton>("Command1")->click();
         QVERIFY(link.debugControl<QPlainTextEdit>("Text2")->toPlainText().isEmpty());
         QVERIFY(log->toPlainText().endsWith(QStringLiteral("RING\n")));
-    }
 
-    void closingDiscardsTheWindowAndItsContents()
-    {
-        Connected link;
-        QVERIFY(link.open());
-        link.phone.write("hello\r\nOK\r\n");
-        QTRY_VERIFY(!link.control<QLineEdit>("Txt2Write")->text().isEmpty());
-        link.window.nmuDebug_Click();
+        // Closing discards the window with its log and what was typed.
         link.debugControl<QLineEdit>("Text1")->setText(QStringLiteral("ATI"));
         link.debugControl<QLineEdit>("Text3")->setText(QStringLiteral("999"));
-        QPointer<debugForm> first = link.window.debugWindow();
-        first->close();
-        QTRY_VERIFY(first.isNull());
-
+        debug->close();
+        QTRY_VERIFY(debug.isNull());
         // The GSM entry creates it afresh, hidden, with its design texts, and only
         // fills in the command line: Send is what writes it.
         link.window.mnu_CS_SetGSM_Click();
@@ -299,12 +290,20 @@ private slots:
         QCOMPARE(link.phone.read(gsm.size()), gsm);
     }
 
-    void sendWritesTheCommandLineOnceOrKeepsIt()
+    void sendAndTheCharacterSetEntriesUseTheCommandLine()
     {
         Connected link;
         QVERIFY(link.open());
-        link.window.nmuDebug_Click();
+        // Asking for the current set writes nothing; UTF-8 is written at once.
+        link.window.mnu_CS_Get_Click();
+        link.window.mnu_CS_SetUTF8_Click();
+        const QByteArray utf8("AT+CSCS=\"UTF-8\"\r");
+        QCOMPARE(link.phone.read(utf8.size()), utf8);
         auto *command = link.debugControl<QLineEdit>("Text1");
+        QCOMPARE(command->text(), QStringLiteral("AT+CSCS=\"UTF-8\""));
+        QVERIFY(!link.window.debugWindow()->isVisible());
+
+        link.window.nmuDebug_Click();
         command->setFocus();
         command->setText(QStringLiteral("ATE0"));
         QTest::keyClick(command, Qt::Key_Return);
@@ -314,32 +313,17 @@ private slots:
         QCOMPARE(link.phone.read(6), QByteArray("ATE0\r\r"));
         QVERIFY(link.prompts.messages.isEmpty());
 
-        // With the port closed the text stays for another try.
+        // With the port closed the text stays for another try; the UTF-8 entry sets
+        // the command line all the same, and the failure is shown.
         link.window.Command3_Click();
         command->setText(QStringLiteral("AT+CGMI"));
         link.debugControl<QPushButton>("CmdEnter")->click();
         QCOMPARE(link.prompts.messageTexts(), QStringList{QStringLiteral("Port is not open")});
         QCOMPARE(command->text(), QStringLiteral("AT+CGMI"));
-    }
-
-    void characterSetCommands()
-    {
-        Connected link;
-        QVERIFY(link.open());
-        // Asking for the current set writes nothing; UTF-8 is written at once.
-        link.window.mnu_CS_Get_Click();
         link.window.mnu_CS_SetUTF8_Click();
-        const QByteArray utf8("AT+CSCS=\"UTF-8\"\r");
-        QCOMPARE(link.phone.read(utf8.size()), utf8);
-        QCOMPARE(link.debugControl<QLineEdit>("Text1")->text(), QStringLiteral("AT+CSCS=\"UTF-8\""));
-        QVERIFY(!link.window.debugWindow()->isVisible());
-
-        // Closed port: the command line is set all the same, and the failure shown.
-        link.window.Command3_Click();
-        link.debugControl<QLineEdit>("Text1")->setText(QStringLiteral("AT"));
-        link.window.mnu_CS_SetUTF8_Click();
-        QCOMPARE(link.debugControl<QLineEdit>("Text1")->text(), QStringLiteral("AT+CSCS=\"UTF-8\""));
-        QCOMPARE(link.prompts.messageTexts(), QStringList{QStringLiteral("13 Port is not open")});
+        QCOMPARE(command->text(), QStringLiteral("AT+CSCS=\"UTF-8\""));
+        QCOMPARE(link.prompts.messageTexts(), QStringList({QStringLiteral("Port is not open"),
+                                                           QStringLiteral("13 Port is not open")}));
     }
 
     void aboutWindowIsOneAndFresh()

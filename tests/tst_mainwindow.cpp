@@ -36,7 +36,7 @@ class MainWindowTest : public QObject
     Q_OBJECT
 
 private slots:
-    void startsWithDesignTextsAndFilledLists()
+    void startsWithDesignTextsFilledListsAndItsMenus()
     {
         WindowFixture main;
         QVERIFY(showAndWait(&main.window));
@@ -67,13 +67,9 @@ private slots:
             {"btnDownload", "Скачать"}, {"Command2", "Выход"}};
         for (const auto &[name, accessible] : buttons)
             QCOMPARE(main.control<QPushButton>(name)->accessibleName(), accessible);
-    }
 
-    void menusOfferWhatCanBeChosen()
-    {
-        WindowFixture main;
+        // The menus offer what can be chosen.
         auto action = [&](const char *name) { return main.control<QAction>(name); };
-
         QVERIFY(!action("mnu_CS_SetGSM")->isEnabled() && action("mnu_CS_SetGSM")->isVisible());
         QVERIFY(!action("mnu_CS_SetIRA")->isEnabled() && !action("mnu_CS_SetIRA")->isVisible());
         QVERIFY(!action("mnu_CS_Set8859n")->isEnabled() && !action("mnu_CS_Set8859n")->isVisible());

@@ -34,8 +34,8 @@ void checkLabel(const QLabel *label, QStringList &misfits)
     if (label->text().isEmpty())
         return;
     const QSize need = label->fontMetrics().size(0, label->text());
-    const QRect room = label->contentsRect().marginsRemoved(QMargins(label->margin(), label->margin(),
-                                                                      label->margin(), label->margin()));
+    const int margin = label->margin();
+    const QRect room = label->contentsRect().adjusted(margin, margin, -margin, -margin);
     if (!fits(need, room))
         misfits << describe(label, label->text(), need, room.size());
 }
@@ -70,16 +70,14 @@ void checkLineEdit(const QLineEdit *edit, QStringList &misfits)
         room.adjust(0, 1, 0, -1);
 
     // Whatever is typed needs the line's height; a combo box's field shows each entry.
+    const auto *combo = qobject_cast<const QComboBox *>(edit->parentWidget());
     QStringList texts{edit->text()};
-    if (const auto *combo = qobject_cast<const QComboBox *>(edit->parentWidget())) {
-        for (int i = 0; i < combo->count(); ++i)
-            texts << combo->itemText(i);
-    }
+    for (int i = 0; combo && i < combo->count(); ++i)
+        texts << combo->itemText(i);
     for (const QString &text : std::as_const(texts)) {
         const QSize need(edit->fontMetrics().horizontalAdvance(text), edit->fontMetrics().height());
         if (!fits(need, room)) {
-            misfits << describe(edit->parentWidget()->inherits("QComboBox") ? edit->parentWidget() : edit,
-                                text, need, room.size());
+            misfits << describe(combo ? static_cast<const QWidget *>(combo) : edit, text, need, room.size());
             return;
         }
     }
