@@ -160,8 +160,9 @@ private slots:
 
     void missingDeviceIsNamedWithItsSettingIfItHasOne()
     {
+        // A port number names the device its setting gives and the setting; a typed
+        // path that is not there has no setting to point at.
         qputenv("MORVEX_COM7", "/nonexistent/ttyUSB9");
-        // A path that is not there fails as a missing device, with no setting to point at it.
         for (const QString &field : {QStringLiteral("7"), QStringLiteral("/nonexistent/ttyACM7")}) {
             WindowFixture main;
             main.control<QComboBox>("Combo1")->setEditText(field);
@@ -197,9 +198,7 @@ private slots:
             QStringLiteral("directory. No serial devices are connected: plug in the phone's cable.")));
 
         // Five names at most.
-        facts.serialDevices.clear();
-        for (int n = 0; n < 6; ++n)
-            facts.serialDevices.append(QStringLiteral("/dev/ttyS%1").arg(n));
+        facts.serialDevices = {"/dev/ttyS0", "/dev/ttyS1", "/dev/ttyS2", "/dev/ttyS3", "/dev/ttyS4", "/dev/ttyS5"};
         QVERIFY(DescribeOpenFailure(facts).description.endsWith(QStringLiteral(": /dev/ttyS0, /dev/ttyS1, "
                                                                                "/dev/ttyS2, /dev/ttyS3, /dev/ttyS4, ….")));
         facts.serialDevices.removeLast();

@@ -21,9 +21,8 @@ public:
     QList<Shown> messages;
     QStringList questions;
     QList<Icon> questionIcons;
-    QStringList proposedNames;
-    QStringList dialogTitles;
-    QStringList dialogFilters;
+    // The title of every file dialog; the filter and proposed name of each Save dialog.
+    QStringList dialogTitles, dialogFilters, proposedNames;
     int beeps = 0;
 
     // Answers, taken in order; with none left, a question gets No and a Save dialog
