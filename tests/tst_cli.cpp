@@ -31,12 +31,7 @@ struct Cli
 
     [[nodiscard]] bool start(const QMap<QString, QByteArray> &files, const QStringList &options = {})
     {
-        for (auto file = files.begin(); file != files.end(); ++file) {
-            if (!writeFile(phoneFolder.filePath(file.key()), file.value()))
-                return false;
-        }
-        phone = std::make_unique<PhoneSimulator>(phoneFolder.path(), options);
-        return !phone->devicePath().isEmpty();
+        return (phone = ServeFiles(phoneFolder, files, options)) != nullptr;
     }
     QStringList workFiles() const { return QDir(work.path()).entryList(QDir::Files | QDir::Hidden); }
     QString workPath(const QString &name) const { return work.filePath(name); }
@@ -149,14 +144,13 @@ private slots:
     void getReplacesAFileOnlyWhenForced()
     {
         Cli cli;
-        const QString log = cli.work.filePath("received.log");
-        QVERIFY(cli.start({{"a.jar", "new"}}, {"--log", log}));
+        QVERIFY(cli.start({{"a.jar", "new"}}));
         QVERIFY(writeFile(cli.workPath("a.jar"), "old"));
 
         const Outcome refused = cli.run({"get", "a.jar"});
         QCOMPARE(refused.status, 1);
         QCOMPARE(refused.err, QStringLiteral("Файл «a.jar» уже есть; --force заменит его.\n"));
-        QCOMPARE(readFile(log), QByteArray()); // nothing was even asked
+        QCOMPARE(cli.phone->received(), QByteArray()); // nothing was even asked
         QCOMPARE(readFile(cli.workPath("a.jar")), QByteArray("old"));
 
         QCOMPARE(cli.run({"get", "a.jar", "--force", "--quiet"}).status, 0);
@@ -272,12 +266,10 @@ private slots:
         QFETCH(QStringList, command);
         QFETCH(int, signal);
         Cli cli;
-        QTemporaryDir logFolder;
-        const QString log = logFolder.filePath("received.log");
         // About 1.3 seconds a full piece.
-        QVERIFY(cli.start({{"slow.jar", randomBytes(200000, 9)}}, {"--rate", "100000", "--log", log}));
+        QVERIFY(cli.start({{"slow.jar", randomBytes(200000, 9)}}, {"--rate", "100000"}));
         cli.launch(command);
-        QTRY_VERIFY_WITH_TIMEOUT(readFile(log).contains("AT*ERIF"), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(cli.phone->received().contains("AT*ERIF"), 10000);
         QTest::qWait(300);
         QCOMPARE(::kill(pid_t(cli.process.processId()), signal), 0);
         const Outcome stopped = cli.finish();

@@ -58,8 +58,7 @@ private slots:
         QFETCH(QStringList, options);
         Session session;
         const QByteArray content = randomBytes(size, quint32(size) + 7);
-        const QString log = session.saveFolder.filePath("received.log");
-        QVERIFY(session.start({{"app.jar", content}}, options + QStringList{"--log", log}));
+        QVERIFY(session.start({{"app.jar", content}}, options));
         QTRY_COMPARE(session.list->count(), 1);
 
         session.prompts.savePaths.enqueue(session.savePath("copy.jar"));
@@ -70,11 +69,7 @@ private slots:
         QCOMPARE(session.prompts.messageTexts(),
                  QStringList{QStringLiteral("Data Saved to: \"%1\"").arg(session.savePath("copy.jar"))});
 
-        // One request per piece, at k * 65535, and one past the end for an exact multiple.
-        QByteArray expected = ListingLine;
-        for (qint64 offset = 0; offset <= size; offset += 65535)
-            expected += "AT*ERIF=\"" + FolderHex + "6170702E6A6172\"," + QByteArray::number(offset) + ",65535\r";
-        QCOMPARE(readFile(log), expected);
+        QCOMPARE(session.phone->received(), ListingLine + readRequests("app.jar", size));
     }
 
     void damagedCopiesAreReadAgain_data()
@@ -98,8 +93,7 @@ private slots:
         QFETCH(QStringList, options);
         QFETCH(bool, damagedOnPhone);
         Session session;
-        const QString log = session.saveFolder.filePath("received.log");
-        QVERIFY(session.start({{"app.jar", onPhone}}, options + QStringList{"--log", log}));
+        QVERIFY(session.start({{"app.jar", onPhone}}, options));
         QTRY_COMPARE(session.list->count(), 1);
         session.prompts.questionAnswers.enqueue(true);
         session.prompts.savePaths.enqueue(session.savePath("copy.jar"));
@@ -107,7 +101,7 @@ private slots:
         // What the phone holds, damaged or not, and asked about only when it is.
         QCOMPARE(readFile(session.savePath("copy.jar")), onPhone);
         QCOMPARE(session.prompts.questions.size(), damagedOnPhone ? 1 : 0);
-        QVERIFY(readFile(log).count("AT*ERIF") > onPhone.size() / 65535 + 1);
+        QVERIFY(session.phone->received().count("AT*ERIF") > onPhone.size() / 65535 + 1);
     }
 
     void errorMidDownloadThenAnotherDownload()
@@ -170,12 +164,11 @@ private slots:
     {
         Session session;
         const QByteArray content = randomBytes(200000, 6);
-        const QString log = session.saveFolder.filePath("received.log");
         // About 1.3 seconds a full piece.
-        QVERIFY(session.start({{"slow.jar", content}}, {"--rate", "100000", "--log", log}));
+        QVERIFY(session.start({{"slow.jar", content}}, {"--rate", "100000"}));
         QTRY_COMPARE(session.list->count(), 1);
         const auto *notice = session.window->findChild<QPlainTextEdit *>("Text1");
-        auto requests = [&] { return readFile(log).count("AT*ERIF"); };
+        auto requests = [&] { return session.phone->received().count("AT*ERIF"); };
 
         session.list->setCurrentRow(rows(session.list).indexOf("slow.jar"));
         session.window->List2_DblClick();
@@ -285,7 +278,7 @@ private slots:
         QVERIFY(window.centralWidget()->isEnabled());
         list->setCurrentRow(0);
         window.btnDownload_Click();
-        const QByteArray request = "AT*ERIF=\"" + FolderHex + "732E6A6172\",0,65535\r";
+        const QByteArray request = readRequests("s.jar", 0);
         QCOMPARE(phone.read(request.size()), request);
         QVERIFY(!window.centralWidget()->isEnabled());
         QVERIFY(window.close());

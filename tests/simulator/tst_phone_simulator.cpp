@@ -72,129 +72,119 @@ struct Phone {
 class PhoneSimulatorTest : public QObject {
     Q_OBJECT
 
-private slots:
-    void initTestCase();
-    void echoAndSettings();
-    void whatIsNotThereIsAnError();
-    void flowControlPausesOutputAndLogKeepsEveryByte();
-    void corruptReadChangesOneDataDigitOnce();
-    void newSessionStartsClean();
-
-private:
     QTemporaryDir m_folder;
-};
 
-void PhoneSimulatorTest::initTestCase()
-{
-    QVERIFY(m_folder.isValid());
-    QVERIFY(QDir(m_folder.path()).mkdir("games"));
-    // Larger than one 65535-byte request.
-    QVERIFY(writeFile(m_folder.filePath("big.bin"), QByteArray(70000, 'b')));
-}
-
-void PhoneSimulatorTest::echoAndSettings()
-{
-    Phone phone(m_folder.path());
-    QCOMPARE(phone.command("AT"), QByteArray("AT\r\r\nOK\r\n"));
-    QCOMPARE(phone.command("at+cscs?"), QByteArray("at+cscs?\r\r\n+CSCS: \"IRA\"\r\n\r\nOK\r\n"));
-    QCOMPARE(phone.answer("AT+CSCS=\"UTF-8\""), QByteArray("\r\nOK\r\n"));
-    QCOMPARE(phone.answer("AT+CSCS?"), QByteArray("\r\n+CSCS: \"UTF-8\"\r\n\r\nOK\r\n"));
-    QCOMPARE(phone.answer("AT+CSCS=\"NOSUCHSET\""), QByteArray("\r\nERROR\r\n"));
-    QVERIFY(phone.answer("AT+CSCS=?").startsWith("\r\n+CSCS: (\"GSM\",\"IRA\",\"UTF-8\",\"8859-1\""));
-
-    // The ATE0 line itself is still echoed; nothing after it is.
-    QCOMPARE(phone.command("ATE0"), QByteArray("ATE0\r\r\nOK\r\n"));
-    QCOMPARE(phone.command("AT"), QByteArray("\r\nOK\r\n"));
-    QCOMPARE(phone.command("hello"), QByteArray("\r\nERROR\r\n"));
-    QCOMPARE(phone.command("AT+NOSUCH"), QByteArray("\r\nERROR\r\n"));
-    // An empty line and a line feed after the CR get no answer of their own.
-    QCOMPARE(phone.command("\r\nAT"), QByteArray("\r\nOK\r\n"));
-    QCOMPARE(phone.command("ATE1"), QByteArray("\r\nOK\r\n"));
-    QCOMPARE(phone.command("AT"), QByteArray("AT\r\r\nOK\r\n"));
-
-    Phone silent(m_folder.path(), {"--no-echo"});
-    QCOMPARE(silent.command("AT"), QByteArray("\r\nOK\r\n"));
-}
-
-// The program's own requests are tried against the simulator end to end; these
-// are the ones it never makes.
-void PhoneSimulatorTest::whatIsNotThereIsAnError()
-{
-    Phone phone(m_folder.path());
-    for (const QByteArray &command :
-         {listCommand(folderPath + "missing/"), listCommand("/tpa/preset/system/"), listCommand(folderPath + "../"),
-          QByteArray("AT*ELIF=\"2F74Z\""), readCommand(folderPath + "missing.jar", 0, 65535),
-          readCommand(folderPath + "games", 0, 65535), "AT*ERIF=" + hexPath(folderPath + "big.bin") + ",0"})
-        QCOMPARE(phone.answer(command), QByteArray("\r\nERROR\r\n"));
-}
-
-void PhoneSimulatorTest::flowControlPausesOutputAndLogKeepsEveryByte()
-{
-    const QTemporaryDir logFolder;
-    const QString log = logFolder.filePath("received.log");
-    Phone phone(m_folder.path(), {"--log", log});
-    phone.line.write("\x13" "AT\r");
-    // Once the phone has taken the command in, a reply would follow at once.
-    QTRY_COMPARE(readFile(log), QByteArray("\x13" "AT\r"));
-    QCOMPARE(phone.line.bytesAvailable(), 0);
-    QVERIFY(!phone.line.waitForReadyRead(200));
-    // XON resumes, and neither character shows up in the echo.
-    phone.line.write("\x11");
-    QCOMPARE(phone.reply(), QByteArray("AT\r\r\nOK\r\n"));
-    QCOMPARE(phone.command("A\x13T\x11"), QByteArray("AT\r\r\nOK\r\n"));
-    QCOMPARE(readFile(log), QByteArray("\x13" "AT\r\x11" "A\x13T\x11\r"));
-}
-
-void PhoneSimulatorTest::corruptReadChangesOneDataDigitOnce()
-{
-    Phone phone(m_folder.path(), {"--corrupt-read", "2", "--seed", "7"});
-    const QByteArray request = readCommand(folderPath + "big.bin", 0, 100);
-    const QByteArray right = "\r\n*ERIF" + QByteArray(100, 'b').toHex().toUpper() + ":0,100\r\n\r\nOK\r\n";
-    QCOMPARE(phone.answer(request), right);
-    const QByteArray wrong = phone.answer(request);
-    QCOMPARE(wrong.size(), right.size());
-    QList<qsizetype> changed;
-    for (qsizetype i = 0; i < right.size(); ++i) {
-        if (wrong[i] != right[i])
-            changed.append(i);
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_folder.isValid());
+        QVERIFY(QDir(m_folder.path()).mkdir("games"));
+        // Larger than one 65535-byte request.
+        QVERIFY(writeFile(m_folder.filePath("big.bin"), QByteArray(70000, 'b')));
     }
-    QCOMPARE(changed.size(), 1);
-    // Among the data digits, and a digit still.
-    QVERIFY(changed[0] >= 7 && changed[0] < 207);
-    QVERIFY(QByteArray("0123456789ABCDEF").contains(wrong[changed[0]]));
-    QCOMPARE(phone.answer(request), right);
-}
 
-void PhoneSimulatorTest::newSessionStartsClean()
-{
-    Phone phone(m_folder.path());
-    // A second end of the line, never read, shows what waits in the line. It is
-    // opened while the client is away, as the client claims exclusive use.
-    phone.line.close();
-    const int observer = ::open(qPrintable(phone.simulator.devicePath()), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    QVERIFY(observer >= 0);
-    const auto closeObserver = qScopeGuard([observer] { ::close(observer); });
-    const auto unread = [observer] {
-        int count = -1;
-        ioctl(observer, FIONREAD, &count);
-        return count;
-    };
+    void echoAndSettings()
+    {
+        Phone phone(m_folder.path());
+        QCOMPARE(phone.command("AT"), QByteArray("AT\r\r\nOK\r\n"));
+        QCOMPARE(phone.command("at+cscs?"), QByteArray("at+cscs?\r\r\n+CSCS: \"IRA\"\r\n\r\nOK\r\n"));
+        QCOMPARE(phone.answer("AT+CSCS=\"UTF-8\""), QByteArray("\r\nOK\r\n"));
+        QCOMPARE(phone.answer("AT+CSCS?"), QByteArray("\r\n+CSCS: \"UTF-8\"\r\n\r\nOK\r\n"));
+        QCOMPARE(phone.answer("AT+CSCS=\"NOSUCHSET\""), QByteArray("\r\nERROR\r\n"));
+        QVERIFY(phone.answer("AT+CSCS=?").startsWith("\r\n+CSCS: (\"GSM\",\"IRA\",\"UTF-8\",\"8859-1\""));
 
-    QVERIFY(phone.line.open(QIODevice::ReadWrite));
-    QCOMPARE(phone.command("ATE0"), QByteArray("ATE0\r\r\nOK\r\n"));
-    // Leave a large reply unread, as a client does when it disconnects mid-copy:
-    // the client takes in a single byte, the rest waits in the line.
-    phone.line.setReadBufferSize(1);
-    phone.line.write(readCommand(folderPath + "big.bin", 0, 65535) + '\r');
-    QTRY_VERIFY(unread() > 0);
-    phone.line.close();
-    QTRY_COMPARE(unread(), 0);
+        // The ATE0 line itself is still echoed; nothing after it is.
+        QCOMPARE(phone.command("ATE0"), QByteArray("ATE0\r\r\nOK\r\n"));
+        QCOMPARE(phone.command("AT"), QByteArray("\r\nOK\r\n"));
+        QCOMPARE(phone.command("hello"), QByteArray("\r\nERROR\r\n"));
+        QCOMPARE(phone.command("AT+NOSUCH"), QByteArray("\r\nERROR\r\n"));
+        // An empty line and a line feed after the CR get no answer of their own.
+        QCOMPARE(phone.command("\r\nAT"), QByteArray("\r\nOK\r\n"));
+        QCOMPARE(phone.command("ATE1"), QByteArray("\r\nOK\r\n"));
+        QCOMPARE(phone.command("AT"), QByteArray("AT\r\r\nOK\r\n"));
 
-    // The new session gets its own answer only, with the start-up echo setting.
-    phone.line.setReadBufferSize(0);
-    QVERIFY(phone.line.open(QIODevice::ReadWrite));
-    QCOMPARE(phone.command("AT"), QByteArray("AT\r\r\nOK\r\n"));
-}
+        Phone silent(m_folder.path(), {"--no-echo"});
+        QCOMPARE(silent.command("AT"), QByteArray("\r\nOK\r\n"));
+    }
+
+    // The program's own requests are tried against the simulator end to end; these
+    // are the ones it never makes.
+    void whatIsNotThereIsAnError()
+    {
+        Phone phone(m_folder.path());
+        for (const QByteArray &command :
+             {listCommand(folderPath + "missing/"), listCommand("/tpa/preset/system/"), listCommand(folderPath + "../"),
+              QByteArray("AT*ELIF=\"2F74Z\""), readCommand(folderPath + "missing.jar", 0, 65535),
+              readCommand(folderPath + "games", 0, 65535), "AT*ERIF=" + hexPath(folderPath + "big.bin") + ",0"})
+            QCOMPARE(phone.answer(command), QByteArray("\r\nERROR\r\n"));
+    }
+
+    void flowControlPausesOutputAndLogKeepsEveryByte()
+    {
+        Phone phone(m_folder.path());
+        phone.line.write("\x13" "AT\r");
+        // Once the phone has taken the command in, a reply would follow at once.
+        QTRY_COMPARE(phone.simulator.received(), QByteArray("\x13" "AT\r"));
+        QCOMPARE(phone.line.bytesAvailable(), 0);
+        QVERIFY(!phone.line.waitForReadyRead(200));
+        // XON resumes, and neither character shows up in the echo.
+        phone.line.write("\x11");
+        QCOMPARE(phone.reply(), QByteArray("AT\r\r\nOK\r\n"));
+        QCOMPARE(phone.command("A\x13T\x11"), QByteArray("AT\r\r\nOK\r\n"));
+        QCOMPARE(phone.simulator.received(), QByteArray("\x13" "AT\r\x11" "A\x13T\x11\r"));
+    }
+
+    void corruptReadChangesOneDataDigitOnce()
+    {
+        Phone phone(m_folder.path(), {"--corrupt-read", "2", "--seed", "7"});
+        const QByteArray request = readCommand(folderPath + "big.bin", 0, 100);
+        const QByteArray right = "\r\n*ERIF" + QByteArray(100, 'b').toHex().toUpper() + ":0,100\r\n\r\nOK\r\n";
+        QCOMPARE(phone.answer(request), right);
+        const QByteArray wrong = phone.answer(request);
+        QCOMPARE(wrong.size(), right.size());
+        QList<qsizetype> changed;
+        for (qsizetype i = 0; i < right.size(); ++i) {
+            if (wrong[i] != right[i])
+                changed.append(i);
+        }
+        QCOMPARE(changed.size(), 1);
+        // Among the data digits, and a digit still.
+        QVERIFY(changed[0] >= 7 && changed[0] < 207);
+        QVERIFY(QByteArray("0123456789ABCDEF").contains(wrong[changed[0]]));
+        QCOMPARE(phone.answer(request), right);
+    }
+
+    void newSessionStartsClean()
+    {
+        Phone phone(m_folder.path());
+        // A second end of the line, never read, shows what waits in the line. It is
+        // opened while the client is away, as the client claims exclusive use.
+        phone.line.close();
+        const int observer = ::open(qPrintable(phone.simulator.devicePath()), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        QVERIFY(observer >= 0);
+        const auto closeObserver = qScopeGuard([observer] { ::close(observer); });
+        const auto unread = [observer] {
+            int count = -1;
+            ioctl(observer, FIONREAD, &count);
+            return count;
+        };
+
+        QVERIFY(phone.line.open(QIODevice::ReadWrite));
+        QCOMPARE(phone.command("ATE0"), QByteArray("ATE0\r\r\nOK\r\n"));
+        // Leave a large reply unread, as a client does when it disconnects mid-copy:
+        // the client takes in a single byte, the rest waits in the line.
+        phone.line.setReadBufferSize(1);
+        phone.line.write(readCommand(folderPath + "big.bin", 0, 65535) + '\r');
+        QTRY_VERIFY(unread() > 0);
+        phone.line.close();
+        QTRY_COMPARE(unread(), 0);
+
+        // The new session gets its own answer only, with the start-up echo setting.
+        phone.line.setReadBufferSize(0);
+        QVERIFY(phone.line.open(QIODevice::ReadWrite));
+        QCOMPARE(phone.command("AT"), QByteArray("AT\r\r\nOK\r\n"));
+    }
+};
 
 QTEST_GUILESS_MAIN(PhoneSimulatorTest)
 #include "tst_phone_simulator.moc"

@@ -10,6 +10,18 @@
 
 #include <memory>
 
+// The read requests a copy of the file makes: one per piece, at k * 65535, and one
+// past the end for an exact multiple.
+inline QByteArray readRequests(const QString &name, qint64 size)
+{
+    QByteArray requests;
+    for (qint64 offset = 0; offset <= size; offset += 65535) {
+        requests += "AT*ERIF=\"" + FolderHex + name.toUtf8().toHex().toUpper() + "\"," + QByteArray::number(offset)
+                    + ",65535\r";
+    }
+    return requests;
+}
+
 // The program, connected to a simulator serving one folder.
 struct Session
 {
@@ -25,11 +37,9 @@ struct Session
     [[nodiscard]] bool start(const QMap<QString, QByteArray> &files, const QStringList &options = {},
                              Prompts *otherPrompts = nullptr)
     {
-        for (auto file = files.begin(); file != files.end(); ++file) {
-            if (!writeFile(phoneFolder.filePath(file.key()), file.value()))
-                return false;
-        }
-        phone = std::make_unique<PhoneSimulator>(phoneFolder.path(), options);
+        phone = ServeFiles(phoneFolder, files, options);
+        if (!phone)
+            return false;
         phone->mapToPort(5);
         prompts.modalMilliseconds = 20;
         window = std::make_unique<Form1>(otherPrompts ? *otherPrompts : prompts);
@@ -38,7 +48,7 @@ struct Session
         window->btnConnect_Click();
         if (!prompts.messages.isEmpty())
             qWarning() << "connecting said" << prompts.messageTexts();
-        return !phone->devicePath().isEmpty() && prompts.messages.isEmpty();
+        return prompts.messages.isEmpty();
     }
 
     bool copying() const { return isCopying(*window); }
