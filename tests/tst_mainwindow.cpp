@@ -182,9 +182,7 @@ private slots:
         QSKIP("Windows shows its own dialog, where *.* is every file.");
 #endif
         QTemporaryDir folder;
-        QFile readme(folder.filePath(QStringLiteral("README")));
-        QVERIFY(readme.open(QIODevice::WriteOnly));
-        readme.close();
+        QVERIFY(QFile(folder.filePath(QStringLiteral("README"))).open(QIODevice::WriteOnly));
 
         // The dialog lists the folder in the background: look until the file shows
         // or it is plainly not going to.
