@@ -32,9 +32,16 @@ struct Session
     std::unique_ptr<Form1> window;
     QListWidget *list = nullptr;
 
+    // Connects as below and waits for the listing.
+    [[nodiscard]] bool start(const QMap<QString, QByteArray> &files, const QStringList &options = {},
+                             Prompts *otherPrompts = nullptr)
+    {
+        return connect(files, options, otherPrompts) && QTest::qWaitFor([this] { return list->count() > 0; }, 10000);
+    }
+
     // Puts the files in the phone's folder and connects, answering the dialogs with
     // the scripted prompts unless others are given; false if any step failed.
-    [[nodiscard]] bool start(const QMap<QString, QByteArray> &files, const QStringList &options = {},
+    [[nodiscard]] bool connect(const QMap<QString, QByteArray> &files, const QStringList &options = {},
                              Prompts *otherPrompts = nullptr)
     {
         phone = ServeFiles(phoneFolder, files, options);
