@@ -7,7 +7,7 @@
 #include "measurement.h"
 #include "programrun.h"
 #include "phonefs/archivecheck.h"
-#include "support/jarbuilder.h"
+#include "samples/jarbuilder.h"
 
 #include <QApplication>
 #include <QDir>

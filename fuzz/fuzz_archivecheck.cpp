@@ -5,7 +5,7 @@
 // to re-read that byte, and a changed byte of stored data is always found.
 #include "fuzzcheck.h"
 #include "phonefs/archivecheck.h"
-#include "support/jarbuilder.h"
+#include "samples/jarbuilder.h"
 
 namespace {
 

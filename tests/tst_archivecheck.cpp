@@ -1,7 +1,7 @@
 // The check of a copied archive against its own ZIP records.
 #include "phonefs/archivecheck.h"
 #include "phonefs/archiveprecheck.h"
-#include "support/jarbuilder.h"
+#include "samples/jarbuilder.h"
 
 #include <QTest>
 

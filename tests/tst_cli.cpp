@@ -1,6 +1,6 @@
 // The command-line tool as a user runs it, against our phone simulator on a
 // pseudo-terminal.
-#include "support/jarbuilder.h"
+#include "samples/jarbuilder.h"
 #include "support/phonesimulator.h"
 #include "support/testfiles.h"
 

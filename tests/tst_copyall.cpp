@@ -1,6 +1,6 @@
 // Copying every listed application into a folder in one go, against our phone
 // simulator on a pseudo-terminal.
-#include "support/jarbuilder.h"
+#include "samples/jarbuilder.h"
 #include "support/session.h"
 
 #include <QAction>

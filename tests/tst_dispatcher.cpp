@@ -3,7 +3,7 @@
 #include "app/replydrain.h"
 #include "phonefs/download.h"
 #include "support/fakephone.h"
-#include "support/jarbuilder.h"
+#include "samples/jarbuilder.h"
 #include "support/phonereplies.h"
 #include "support/testfiles.h"
 

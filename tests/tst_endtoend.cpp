@@ -2,7 +2,7 @@
 // download, save, and the ways it can go wrong.
 #include "support/phonereplies.h"
 #include "support/pseudoterminal.h"
-#include "support/jarbuilder.h"
+#include "samples/jarbuilder.h"
 #include "support/session.h"
 #include "windows/qtprompts.h"
 

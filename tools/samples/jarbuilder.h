@@ -7,7 +7,8 @@
 #include <zlib.h>
 
 // Builds a JAR-shaped ZIP in memory, the same bytes every time, and tells where
-// each part went, for tests that check an archive or damage one byte of it.
+// each part went: for the demo's sample applications, the bench, and the tests
+// that check an archive or damage one byte of it.
 struct JarEntry
 {
     enum class Descriptor { None, Signed, Bare }; // a data descriptor, with its signature or without
