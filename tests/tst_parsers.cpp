@@ -115,6 +115,7 @@ private slots:
         row("count is zero past the end", echo + "\r\n*ERIF:0,0\r\n\r\nOK\r\n", "", true);
         row("no comma: the field list is the count", echo + "\r\n*ERIF41:7\r\n\r\nOK\r\n", "A", true);
         row("garbage count asks for more", echo + "\r\n*ERIF41:0,zz\r\n\r\nOK\r\n", "A");
+        row("an empty field before the count asks for more", echo + "\r\n*ERIF41::0,2\r\n\r\nOK\r\n", "A");
         row("only OK", "\r\nOK\r\n", "");
         row("echo off", "\r\n*ERIF4142:0,2\r\n\r\nOK\r\n", "AB", true);
         row("lower-case digits", echo + "\r\n*ERIFff0a:0,2\r\n\r\nOK\r\n", "\xff\n", true);
@@ -146,17 +147,30 @@ private slots:
         QVERIFY(download.chunkReply.isEmpty());
     }
 
+    void progressDoesNotDependOnWhereTheReplyIsCut()
+    {
+        const QByteArray reply = "AT*ERIF=\"2F\",0,65535\r\r\n*ERIF4142\r\n*ERIF4344:0,4\r\n\r\nOK\r\n";
+        for (qsizetype cut = 0; cut <= reply.size(); ++cut) {
+            PieceProgress progress;
+            QVERIFY(progress.bytesIn(QByteArrayView(reply).first(cut)) <= 4);
+            QCOMPARE(progress.bytesIn(reply), 4);
+        }
+    }
+
     void protocolTextSearchAgreesWithAPlainSearch()
     {
         const QList<QByteArray> texts{QByteArray(), "", "O", "OK", "xOK", "OKx", "OOKK", "EERROR", "ERRORERROR", "\r\n\r\n",
-                                      "AB\r\n*ERIF\r\n*ERI", "KKKKOKOK", "RROR ERRO"};
+                                      "AB\r\n*ERIF\r\n*ERI", "KKKKOKOK", "RROR ERRO", "xO"};
         for (const QByteArray &text : texts) {
             for (const QByteArray &needle : {QByteArray("OK"), QByteArray("ERROR"), QByteArray("\r\n"),
                                             QByteArray("\r\n*ERIF")}) {
-                QCOMPARE(FindLastProtocolText(text, needle), text.lastIndexOf(needle));
-                QCOMPARE(FindProtocolText(text, needle, text.size() + 3), -1);
+                // A needle that would end one byte past the text is not the text's.
+                const QByteArray followed = text + needle.last(1);
+                const QByteArrayView view = QByteArrayView(followed).first(text.size());
+                QCOMPARE(FindLastProtocolText(view, needle), text.lastIndexOf(needle));
+                QCOMPARE(FindProtocolText(view, needle, text.size() + 3), -1);
                 for (qsizetype from = 0; from <= text.size(); ++from)
-                    QCOMPARE(FindProtocolText(text, needle, from), text.indexOf(needle, from));
+                    QCOMPARE(FindProtocolText(view, needle, from), text.indexOf(needle, from));
             }
         }
     }
