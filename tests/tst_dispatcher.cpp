@@ -405,6 +405,15 @@ private slots:
         QVERIFY(drain.heldSize() < 8);
     }
 
+    void drainTakesAnEchoOnlyAtALineStart()
+    {
+        // "AT" right behind a dropped reply's "OK" starts no line, so it is no echo.
+        ReplyDrain drain;
+        drain.add({});
+        drain.add({});
+        QCOMPARE(drain.take("OKAT+X\r\n\r\nOK\r\nrest"), QByteArray("\r\nrest"));
+    }
+
     void cancellingAgainBeforeThePhoneCaughtUp()
     {
         for (qsizetype cut = 0; cut < 120; ++cut) {
