@@ -1,14 +1,19 @@
 #pragma once
 
 #include <QMap>
-#include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
 
 #include <memory>
 
+#ifndef Q_OS_WIN
+#include <QProcess>
+#endif
+
 // Our phone simulator, running on a pseudo-terminal for the length of a test and
-// keeping a log of every byte it receives.
+// keeping a log of every byte it receives. Under Wine a Windows program can start
+// a Linux one but cannot stop it, so there the test runner's phone loop runs it on
+// request (tests/windows/run-under-wine).
 class PhoneSimulator
 {
 public:
@@ -25,9 +30,15 @@ public:
     QByteArray received() const;
 
 private:
+    QString logPath() const { return m_logFolder.filePath(QStringLiteral("received.log")); }
+
     QTemporaryDir m_logFolder;
-    QProcess m_process;
     QString m_devicePath;
+#ifdef Q_OS_WIN
+    QString m_requests; // the path of this phone's request files, without the ending
+#else
+    QProcess m_process;
+#endif
 };
 
 // Puts the files in the folder and serves it; null if either failed.

@@ -62,5 +62,14 @@ struct Session
     [[nodiscard]] bool download(const QString &name) { return downloadEntry(*window, name); }
 
     QString savePath(const QString &name) const { return saveFolder.filePath(name); }
+    // The port as the program's messages name it.
+    QString portName() const
+    {
+#ifdef Q_OS_WIN
+        return QStringLiteral("COM5");
+#else
+        return phone->devicePath();
+#endif
+    }
 };
 
