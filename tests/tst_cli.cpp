@@ -12,6 +12,8 @@
 #include <csignal>
 #include <memory>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 struct Outcome
@@ -19,7 +21,18 @@ struct Outcome
     int status = -1;
     QByteArray out;
     QString err;
+
+    bool operator==(const Outcome &other) const
+    {
+        return status == other.status && out == other.out && err == other.err;
+    }
 };
+
+char *toString(const Outcome &outcome)
+{
+    const QString text = QStringLiteral("status %1, out \"%2\", err \"%3\"");
+    return QTest::toString(text.arg(QString::number(outcome.status), QString::fromUtf8(outcome.out), outcome.err));
+}
 
 // A phone serving files of its own, and a folder for the tool to work in.
 struct Cli
@@ -69,76 +82,73 @@ class CliTest : public QObject
     Q_OBJECT
 
 private slots:
-    void listsTheNamesInThePhonesOrder_data()
+    // One phone for each way of sending its replies; the commands on it are independent.
+    void listAndAtShowWhatThePhoneSaid_data()
     {
         QTest::addColumn<QStringList>("options");
-        QTest::newRow("echo on, cut anywhere") << QStringList{"--split", "anywhere", "--max-piece", "7", "--pause-us", "200"};
+        const QStringList cut{"--split", "anywhere", "--pause-us", "200", "--max-piece"};
+        QTest::newRow("echo on, cut anywhere into 7") << cut + QStringList{"7"};
+        QTest::newRow("echo on, cut anywhere into 3") << cut + QStringList{"3"};
         QTest::newRow("echo off") << QStringList{"--no-echo"};
     }
 
-    void listsTheNamesInThePhonesOrder()
+    void listAndAtShowWhatThePhoneSaid()
     {
         QFETCH(QStringList, options);
         Cli cli;
         QVERIFY(QDir(cli.phoneFolder.path()).mkdir("games"));
         QVERIFY(cli.start({{"Игра.jar", "x"}, {"Тетрис.jad", "x"}, {"plain.jar", "x"}, {".hidden.jar", "x"}},
                           options));
-        const Outcome listed = cli.run({"list"});
-        QCOMPARE(listed.err, QString());
-        QCOMPARE(listed.status, 0);
         // The simulator keeps its files in the order of their names' bytes.
-        QCOMPARE(QString::fromUtf8(listed.out), QStringLiteral(".hidden.jar\nplain.jar\nИгра.jar\nТетрис.jad\n"));
+        QCOMPARE(cli.run({"list"}), (Outcome{0, u".hidden.jar\nplain.jar\nИгра.jar\nТетрис.jad\n"_s.toUtf8(), {}}));
+        // The answer without the echo.
+        QCOMPARE(cli.run({"at", "AT+CSCS?"}), (Outcome{0, "+CSCS: \"IRA\"\nOK\n", {}}));
+        QCOMPARE(cli.run({"at", "AT+NONE"}), (Outcome{1, "ERROR\n", u"Ошибочная комманда\n"_s}));
     }
 
-    void getCopiesByteForByte_data()
+    void atGivesUpOnASilentPhone()
     {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QStringList>("output");
-        QTest::addColumn<QString>("path");
-        const QString game = QStringLiteral("Игра.jar");
-        QTest::newRow("here, under the cleaned name")
-            << QStringLiteral("bad\a\u202E.jar") << QStringList() << QStringLiteral("bad__.jar");
-        QTest::newRow("--output names the file") << game << QStringList{"--output", "copy.jar"}
-                                                 << QStringLiteral("copy.jar");
-        QTest::newRow("--output names a folder") << game << QStringList{"-o", "."} << QStringLiteral("./Игра.jar");
+        Cli cli;
+        QVERIFY(cli.start({}, {"--rate", "1"}));
+        QCOMPARE(cli.run({"at", "AT", "--timeout", "1"}), (Outcome{1, {}, u"Телефон не ответил за 1 с.\n"_s}));
     }
 
     void getCopiesByteForByte()
     {
-        QFETCH(QString, name);
-        QFETCH(QStringList, output);
-        QFETCH(QString, path);
+        const QString game = QStringLiteral("Игра.jar");
+        const QString odd = QStringLiteral("bad\a\u202E.jar");
+        const QMap<QString, QByteArray> files{{game, randomBytes(200000, 5)}, {odd, randomBytes(200000, 6)}};
         Cli cli;
-        const QByteArray content = randomBytes(200000, 5);
-        QVERIFY(cli.start({{name, content}}, {"--split", "anywhere", "--max-piece", "3000", "--pause-us", "100",
-                                              "--chunk-width", "4096"}));
-        const Outcome got = cli.run(QStringList{"get", name} + output);
-        QCOMPARE(got.status, 0);
-        QCOMPARE(got.out, QByteArray());
-        QCOMPARE(got.err, QStringLiteral("Data Saved to: \"%1\"\n").arg(path));
-        QCOMPARE(cli.workFiles(), QStringList{QFileInfo(path).fileName()});
-        QCOMPARE(readFile(cli.workPath(path)), content);
+        QVERIFY(cli.start(files, {"--split", "anywhere", "--max-piece", "3000", "--pause-us", "100", "--chunk-width",
+                                  "4096"}));
+        const QList<std::tuple<QString, QStringList, QString>> gets{
+            {odd, {}, "bad__.jar"}, // here, under the cleaned name
+            {game, {"--output", "copy.jar"}, "copy.jar"},
+            {game, {"-o", "."}, "./Игра.jar"}};
+        for (const auto &[name, output, path] : gets) {
+            const Outcome got = cli.run(QStringList{"get", name} + output);
+            QCOMPARE(got, (Outcome{0, {}, QStringLiteral("Data Saved to: \"%1\"\n").arg(path)}));
+            QCOMPARE(cli.workFiles(), QStringList{QFileInfo(path).fileName()});
+            QCOMPARE(readFile(cli.workPath(path)), files.value(name));
+            QVERIFY(QFile::remove(cli.workPath(path)));
+        }
     }
 
-    void getMendsTheLineAndKeepsWhatThePhoneHolds_data()
-    {
-        QTest::addColumn<bool>("damagedOnPhone");
-        QTest::newRow("damaged on the line") << false;
-        QTest::newRow("damaged on the phone") << true;
-    }
-
+    // Damaged on the line only, then also on the phone.
     void getMendsTheLineAndKeepsWhatThePhoneHolds()
     {
-        QFETCH(bool, damagedOnPhone);
-        QByteArray jar = BuildJar({{"a.bin", randomBytes(5000, 6)}, {"META-INF/MANIFEST.MF", "Manifest-Version: 1.0"}}).bytes;
-        if (damagedOnPhone)
-            jar[100] = char(jar[100] ^ 1);
-        Cli cli;
-        QVERIFY(cli.start({{"app.jar", jar}}, {"--corrupt-read", "1"}));
-        const Outcome got = cli.run({"get", "app.jar"});
-        QCOMPARE(got.status, damagedOnPhone ? 3 : 0);
-        QCOMPARE(readFile(cli.workPath("app.jar")), jar);
-        QCOMPARE(got.err.contains(QStringLiteral("повреждён на телефоне: a.bin")), damagedOnPhone);
+        for (const bool damagedOnPhone : {false, true}) {
+            QByteArray jar =
+                BuildJar({{"a.bin", randomBytes(5000, 6)}, {"META-INF/MANIFEST.MF", "Manifest-Version: 1.0"}}).bytes;
+            if (damagedOnPhone)
+                jar[100] = char(jar[100] ^ 1);
+            Cli cli;
+            QVERIFY(cli.start({{"app.jar", jar}}, {"--corrupt-read", "1"}));
+            const Outcome got = cli.run({"get", "app.jar"});
+            QCOMPARE(got.status, damagedOnPhone ? 3 : 0);
+            QCOMPARE(readFile(cli.workPath("app.jar")), jar);
+            QCOMPARE(got.err.contains(QStringLiteral("повреждён на телефоне: a.bin")), damagedOnPhone);
+        }
     }
 
     void getReplacesAFileOnlyWhenForced()
@@ -147,21 +157,18 @@ private slots:
         QVERIFY(cli.start({{"a.jar", "new"}}));
         QVERIFY(writeFile(cli.workPath("a.jar"), "old"));
 
-        const Outcome refused = cli.run({"get", "a.jar"});
-        QCOMPARE(refused.status, 1);
-        QCOMPARE(refused.err, QStringLiteral("Файл «a.jar» уже есть; --force заменит его.\n"));
+        QCOMPARE(cli.run({"get", "a.jar"}), (Outcome{1, {}, u"Файл «a.jar» уже есть; --force заменит его.\n"_s}));
         QCOMPARE(cli.phone->received(), QByteArray()); // nothing was even asked
         QCOMPARE(readFile(cli.workPath("a.jar")), QByteArray("old"));
 
-        QCOMPARE(cli.run({"get", "a.jar", "--force", "--quiet"}).status, 0);
+        QCOMPARE(cli.run({"get", "a.jar", "--force", "--quiet"}), (Outcome{0, {}, {}}));
         QCOMPARE(readFile(cli.workPath("a.jar")), QByteArray("new"));
 
         // A folder in the file's place cannot be written: one attempt, then status 1.
         QVERIFY(QDir(cli.work.path()).mkdir("sub"));
         QVERIFY(QDir(cli.work.path()).mkpath("sub/a.jar"));
-        const Outcome blocked = cli.run({"get", "a.jar", "--output", "sub", "--force"});
-        QCOMPARE(blocked.status, 1);
-        QCOMPARE(blocked.err, QStringLiteral("Saving Failed: \"sub/a.jar\"\nIs a directory\n"));
+        QCOMPARE(cli.run({"get", "a.jar", "--output", "sub", "--force"}),
+                 (Outcome{1, {}, u"Saving Failed: \"sub/a.jar\"\nIs a directory\n"_s}));
     }
 
     void getAllKeepsWhatIsThereAndNamesWhatFailed()
@@ -169,49 +176,15 @@ private slots:
         Cli cli;
         const QMap<QString, QByteArray> files{{"a.jar", "aaa"}, {"Игра.jar", randomBytes(7000, 1)}, {"c.jad", "ccc"}};
         QVERIFY(cli.start(files, {"--fail-read", "2"}));
-        const QStringList order = files.keys(); // the simulator's order too
-        QVERIFY(writeFile(cli.workPath(order.at(0)), "mine"));
+        QVERIFY(writeFile(cli.workPath("a.jar"), "mine"));
 
-        const Outcome run = cli.run({"get-all", "."});
-        QCOMPARE(run.status, 1);
-        QCOMPARE(run.out, QByteArray());
-        QCOMPARE(run.err, QStringLiteral("Скопировано файлов: 2 из 3\n%1: Ошибочная комманда\n").arg(order.at(1)));
-        const QString first = QFileInfo(order.at(0)).completeBaseName() + " (2)." + QFileInfo(order.at(0)).suffix();
-        QCOMPARE(readFile(cli.workPath(order.at(0))), QByteArray("mine"));
-        QCOMPARE(readFile(cli.workPath(first)), files.value(order.at(0)));
-        QCOMPARE(readFile(cli.workPath(order.at(2))), files.value(order.at(2)));
+        // The simulator reads its files in the order of their names' bytes: c.jad is the second.
+        QCOMPARE(cli.run({"get-all", "."}),
+                 (Outcome{1, {}, u"Скопировано файлов: 2 из 3\nc.jad: Ошибочная комманда\n"_s}));
+        QCOMPARE(readFile(cli.workPath("a.jar")), QByteArray("mine"));
+        QCOMPARE(readFile(cli.workPath("a (2).jar")), files.value("a.jar"));
+        QCOMPARE(readFile(cli.workPath("Игра.jar")), files.value("Игра.jar"));
         QCOMPARE(cli.workFiles().size(), 3);
-    }
-
-    void atPrintsTheAnswerWithoutTheEcho_data()
-    {
-        QTest::addColumn<QStringList>("options");
-        QTest::addColumn<QString>("command");
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QByteArray>("out");
-        QTest::addColumn<QString>("err");
-        const QStringList cut{"--split", "anywhere", "--max-piece", "3", "--pause-us", "200"};
-        const QString charset = QStringLiteral("AT+CSCS?");
-        const QByteArray itsAnswer = "+CSCS: \"IRA\"\nOK\n";
-        QTest::newRow("echo on, cut anywhere") << cut << charset << 0 << itsAnswer << QString();
-        QTest::newRow("echo off") << QStringList{"--no-echo"} << charset << 0 << itsAnswer << QString();
-        QTest::newRow("ERROR") << cut << QStringLiteral("AT+NONE") << 1 << QByteArray("ERROR\n")
-                               << QStringLiteral("Ошибочная комманда\n");
-        QTest::newRow("no result code in time") << QStringList{"--rate", "1"} << QStringLiteral("AT") << 1
-                                                << QByteArray() << QStringLiteral("Телефон не ответил за 1 с.\n");
-    }
-
-    void atPrintsTheAnswerWithoutTheEcho()
-    {
-        QFETCH(QStringList, options);
-        QFETCH(QString, command);
-        Cli cli;
-        QVERIFY(cli.start({}, options));
-        const QStringList timeout = options.contains("--rate") ? QStringList{"--timeout", "1"} : QStringList();
-        const Outcome answered = cli.run(QStringList{"at", command} + timeout);
-        QTEST(answered.status, "status");
-        QTEST(answered.out, "out");
-        QTEST(answered.err, "err");
     }
 
     void refusesWhatItCannotDo_data()
@@ -250,38 +223,28 @@ private slots:
         QVERIFY2(refused.err.contains(err), qPrintable(refused.err));
     }
 
-    void stopInAPieceSavesNothingAndFreesThePort_data()
-    {
-        QTest::addColumn<QStringList>("command");
-        QTest::addColumn<int>("signal");
-        QTest::addColumn<QString>("err");
-        QTest::newRow("get, Ctrl+C") << QStringList{"get", "slow.jar"} << SIGINT
-                                     << QStringLiteral("Копирование прервано, файл не сохранён.\n");
-        QTest::newRow("get-all, terminated") << QStringList{"get-all", "."} << SIGTERM
-                                             << QStringLiteral("Скопировано файлов: 0 из 1 (отменено)\n");
-    }
-
+    // Stopped in the middle of a piece, each way a user stops the tool.
     void stopInAPieceSavesNothingAndFreesThePort()
     {
-        QFETCH(QStringList, command);
-        QFETCH(int, signal);
         Cli cli;
         // About 1.3 seconds a full piece.
         QVERIFY(cli.start({{"slow.jar", randomBytes(200000, 9)}}, {"--rate", "100000"}));
-        cli.launch(command);
-        QTRY_VERIFY_WITH_TIMEOUT(cli.phone->received().contains("AT*ERIF"), 10000);
-        QTest::qWait(300);
-        QCOMPARE(::kill(pid_t(cli.process.processId()), signal), 0);
-        const Outcome stopped = cli.finish();
-        QCOMPARE(stopped.status, 130);
-        QTEST(stopped.err, "err");
-        QCOMPARE(cli.workFiles(), QStringList());
+        const QList<std::tuple<QStringList, int, QString>> stops{
+            {{"get", "slow.jar"}, SIGINT, u"Копирование прервано, файл не сохранён.\n"_s},
+            {{"get-all", "."}, SIGTERM, u"Скопировано файлов: 0 из 1 (отменено)\n"_s}};
+        for (const auto &[command, signal, err] : stops) {
+            const qsizetype reads = cli.phone->received().count("AT*ERIF");
+            cli.launch(command);
+            QTRY_VERIFY_WITH_TIMEOUT(cli.phone->received().count("AT*ERIF") > reads, 10000);
+            QTest::qWait(300);
+            QCOMPARE(::kill(pid_t(cli.process.processId()), signal), 0);
+            QCOMPARE(cli.finish(), (Outcome{130, {}, err}));
+            QCOMPARE(cli.workFiles(), QStringList());
 
-        // The phone saw the line closed: it dropped the rest of the piece, so the
-        // next user of the port gets a clean listing.
-        const Outcome next = cli.run({"list"});
-        QCOMPARE(next.status, 0);
-        QCOMPARE(next.out, QByteArray("slow.jar\n"));
+            // The phone saw the line closed: it dropped the rest of the piece, so the
+            // next user of the port gets a clean listing.
+            QCOMPARE(cli.run({"list"}), (Outcome{0, "slow.jar\n", {}}));
+        }
     }
 
     void hangUpIsALostDevice()

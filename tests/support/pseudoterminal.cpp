@@ -9,6 +9,7 @@
 #include <pty.h>
 #include <termios.h>
 #include <unistd.h>
+#include <utility>
 
 PseudoTerminal::PseudoTerminal()
 {
@@ -22,16 +23,6 @@ PseudoTerminal::PseudoTerminal()
     // Non-blocking, so a test waiting for bytes that never come cannot hang.
     fcntl(m_master, F_SETFL, fcntl(m_master, F_GETFL) | O_NONBLOCK);
     m_slavePath = QString::fromLocal8Bit(name);
-}
-
-PseudoTerminal::~PseudoTerminal()
-{
-    hangUp();
-}
-
-void PseudoTerminal::mapToPort(int port) const
-{
-    qputenv("MORVEX_COM" + QByteArray::number(port), m_slavePath.toLocal8Bit());
 }
 
 termios PseudoTerminal::lineSettings() const
@@ -70,11 +61,6 @@ QByteArray PseudoTerminal::readAvailable()
     return received;
 }
 
-QByteArray PseudoTerminal::readFor(int milliseconds)
-{
-    return read(std::numeric_limits<qsizetype>::max(), milliseconds);
-}
-
 void PseudoTerminal::write(const QByteArray &bytes)
 {
     qsizetype done = 0;
@@ -92,6 +78,5 @@ void PseudoTerminal::write(const QByteArray &bytes)
 void PseudoTerminal::hangUp()
 {
     if (m_master >= 0)
-        ::close(m_master);
-    m_master = -1;
+        ::close(std::exchange(m_master, -1));
 }

@@ -11,14 +11,13 @@ class PseudoTerminal
 {
 public:
     PseudoTerminal();
-    ~PseudoTerminal();
+    ~PseudoTerminal() { hangUp(); }
     PseudoTerminal(const PseudoTerminal &) = delete;
     PseudoTerminal &operator=(const PseudoTerminal &) = delete;
 
-    bool isValid() const { return m_master >= 0; }
     QString slavePath() const { return m_slavePath; }
     // Makes COM port n of the program open this terminal.
-    void mapToPort(int port) const;
+    void mapToPort(int port) const { qputenv("MORVEX_COM" + QByteArray::number(port), m_slavePath.toLocal8Bit()); }
     // The line settings the program gave the device (all zero once hung up).
     termios lineSettings() const;
 
@@ -29,8 +28,6 @@ public:
     // without running the event loop, so events the program left queued cannot
     // write anything more.
     QByteArray readWithoutEvents(int timeoutMs = 3000);
-    // Everything the program writes within the given time.
-    QByteArray readFor(int milliseconds);
     void write(const QByteArray &bytes);
     // Like a pulled cable: the program's end reports the device gone.
     void hangUp();
