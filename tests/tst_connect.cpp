@@ -1,20 +1,12 @@
 // The main window on a real pseudo-terminal: Connect, Disconnect and Exit, what the
 // user is told when the port will not open, and the debug terminal, the
 // character-set commands and the About window around the connection.
-#include "app/msc.h"
 #include "app/openfailure.h"
 #include "app/portnumber.h"
 #include "support/jobhelpers.h"
 #include "support/phonereplies.h"
 #include "support/pseudoterminal.h"
 #include "support/windowfixture.h"
-#include "windows/Form2.h"
-
-#include <QComboBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QPushButton>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -26,34 +18,6 @@ const QString AboutText = QStringLiteral(
     "Также есть возможность скачивать \nJava-приложения с телефона на компьютер.\n"
     "Программа в Интернете: \nhttps://morvex.example.org/\n");
 
-// The phone's end of the line: a base of Connected, so that it outlives the window.
-struct PhoneEnd
-{
-    PseudoTerminal phone;
-};
-
-// The program and a pseudo-terminal that plays the phone.
-struct Connected : PhoneEnd, WindowFixture
-{
-    // Connects on port 5 and takes the listing request; false if either failed.
-    [[nodiscard]] bool open()
-    {
-        phone.mapToPort(5);
-        window.btnConnect_Click();
-        return prompts.messages.isEmpty() && phone.read(ListingLine.size()) == ListingLine;
-    }
-};
-
-// What the user is told on opening COM port n, mapped to the terminal's device.
-QString openingMessage(MSC &control, const PseudoTerminal &phone, int port)
-{
-    phone.mapToPort(port);
-    MaybeFailure failure = control.setCommPort(port);
-    if (!failure)
-        failure = control.setPortOpen(true);
-    return failure ? failure->message() : QString();
-}
-
 } // namespace
 
 class ConnectTest : public QObject
@@ -61,25 +25,26 @@ class ConnectTest : public QObject
     Q_OBJECT
 
 private slots:
-    void ctrlCConnectsWithTheDefaultFields()
+    void shortcutsAndTheAboutWindowAroundAConnection()
     {
-        Connected link;
-        link.phone.mapToPort(5);
+        // The phone's end comes first, so that it outlives the window.
+        PseudoTerminal phone;
+        phone.mapToPort(5);
+        WindowFixture link;
         link.window.show();
         QVERIFY(QTest::qWaitForWindowActive(&link.window));
 
         // The focus starts in the port field, whose line edit wants Ctrl+C for Copy.
-        QWidget *focus = QApplication::focusWidget();
-        QCOMPARE(focus, link.control<QComboBox>("Combo1"));
-        QTest::keyClick(focus, Qt::Key_C, Qt::ControlModifier);
-        QCOMPARE(link.phone.read(ListingLine.size()), ListingLine);
+        QCOMPARE(QApplication::focusWidget(), link.portField);
+        QTest::keyClick(link.portField, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(phone.read(ListingLine.size()), ListingLine);
         QVERIFY(link.prompts.messages.isEmpty());
         // Ctrl+R asks again.
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_R, Qt::ControlModifier);
-        QCOMPARE(link.phone.read(ListingLine.size()), ListingLine);
+        QCOMPARE(phone.read(ListingLine.size()), ListingLine);
 
         // The first thing received turns the lamp green.
-        link.phone.write("x");
+        phone.write("x");
         QTRY_COMPARE(lampColour(link.window), QColor(0, 255, 0));
 
         // Ctrl+D from the field disconnects: no message, lamp red, port closed.
@@ -90,10 +55,36 @@ private slots:
         QCOMPARE(link.prompts.messageTexts(), QStringList{QStringLiteral("Нет соединения")});
         QCOMPARE(link.prompts.messages.first().icon, Prompts::Icon::Information);
 
-        // Ctrl+X exits, even from the field, where it would cut.
-        link.control<QComboBox>("Combo1")->lineEdit()->selectAll();
+        // A closed About window is deleted, so those that exist are those open.
+        auto aboutWindows = [&] { return link.window.findChildren<Form2 *>(); };
+        QTest::keyClick(&link.window, Qt::Key_F1);
+        QTest::keyClick(&link.window, Qt::Key_F1);
+        QTRY_COMPARE(aboutWindows().size(), 1);
+        Form2 *about = aboutWindows().first();
+        QCOMPARE(about->windowTitle(), QString(46, ' ') + QStringLiteral("Инфо"));
+        auto *text = about->findChild<QPlainTextEdit *>("Text1");
+        QCOMPARE(text->toPlainText(), AboutText);
+
+        // Edits are lost when it closes; the main window kept working meanwhile.
+        text->setPlainText(QStringLiteral("scribble"));
+        link.window.Command3_Click();
+        QCOMPARE(link.prompts.messageTexts(), QStringList(2, QStringLiteral("Нет соединения")));
+        about->findChild<QPushButton *>("Command1")->click();
+        QTRY_VERIFY(aboutWindows().isEmpty());
+        link.window.mnuHelp_Click();
+        QTRY_COMPARE(aboutWindows().size(), 1);
+        QCOMPARE(aboutWindows().first()->findChild<QPlainTextEdit *>("Text1")->toPlainText(), AboutText);
+
+        // Ctrl+X exits, even from the field, where it would cut; that closes the
+        // other windows too.
+        QPointer<debugForm> debug = link.window.debugWindow();
+        QApplication::setActiveWindow(&link.window);
+        QCOMPARE(QApplication::focusWidget(), link.portField);
+        link.portField->lineEdit()->selectAll();
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_X, Qt::ControlModifier);
         QTRY_VERIFY(!link.window.isVisible());
+        QTRY_VERIFY(aboutWindows().isEmpty());
+        QTRY_VERIFY(debug.isNull());
     }
 
     void badFieldTextFailsBeforeThePortIsTouched_data()
@@ -102,14 +93,12 @@ private slots:
         QTest::addColumn<QString>("speed");
         QTest::addColumn<QString>("message");
         const QString speed = QStringLiteral("115200");
-        QTest::newRow("port letters") << QStringLiteral("abc") << speed << QStringLiteral("101 Type mismatch");
-        QTest::newRow("port empty") << QString() << speed << QStringLiteral("101 Type mismatch");
-        QTest::newRow("port fraction") << QStringLiteral("5.5") << speed << QStringLiteral("101 Type mismatch");
-        QTest::newRow("port too big") << QStringLiteral("40000") << speed << QStringLiteral("102 Overflow");
-        QTest::newRow("port huge") << QStringLiteral("99999999999999999999") << speed << QStringLiteral("102 Overflow");
-        QTest::newRow("port zero") << QStringLiteral("0") << speed << QStringLiteral("103 Invalid port number");
-        for (const QString &bad : {QStringLiteral("fast"), QString(), QStringLiteral("2147483648"),
-                                   QStringLiteral("0")}) {
+        const QList<QPair<QString, QString>> ports{
+            {"abc", "101 Type mismatch"}, {"", "101 Type mismatch"}, {"5.5", "101 Type mismatch"},
+            {"40000", "102 Overflow"}, {"99999999999999999999", "102 Overflow"}, {"0", "103 Invalid port number"}};
+        for (const auto &[port, message] : ports)
+            QTest::newRow(qPrintable(QStringLiteral("port '%1'").arg(port))) << port << speed << message;
+        for (const QString bad : {"fast", "", "2147483648", "0"}) {
             QTest::newRow(qPrintable(QStringLiteral("speed '%1'").arg(bad)))
                 << QStringLiteral("5") << bad << QStringLiteral("104 Invalid settings \"%1,n,8,1\"").arg(bad);
         }
@@ -122,9 +111,7 @@ private slots:
         QFETCH(QString, message);
         qputenv("MORVEX_COM5", "/nonexistent/ttyS4"); // had it got as far as opening, it would say so
         WindowFixture main;
-        main.control<QComboBox>("Combo2")->setEditText(speed);
-        main.control<QComboBox>("Combo1")->setEditText(port);
-        main.window.btnConnect_Click();
+        main.connectWith(port, speed);
         QCOMPARE(main.prompts.messageTexts(), QStringList{message});
         QCOMPARE(main.prompts.messages.first().icon, Prompts::Icon::None);
 
@@ -141,45 +128,31 @@ private slots:
         // the port is named.
         for (const QString &field : {QStringLiteral(" 12 "), phone.slavePath(), QStringLiteral(" com12 ")}) {
             WindowFixture main;
-            main.control<QComboBox>("Combo2")->setEditText(QStringLiteral("4800"));
-            main.control<QComboBox>("Combo1")->setEditText(field);
-            main.window.btnConnect_Click();
+            main.connectWith(field, QStringLiteral("4800"));
             QVERIFY2(main.prompts.messages.isEmpty(), qPrintable(main.prompts.messageTexts().join('|')));
             QCOMPARE(phone.read(ListingLine.size()), ListingLine);
             const termios line = phone.lineSettings();
             QCOMPARE(cfgetospeed(&line), speed_t(B4800));
 
-            // Connecting again while open is refused by the port and said so.
+            // Connecting again while open is refused by the port and said so; another
+            // opener finds the device busy.
             main.window.nmu_cmd_connect_Click();
             QCOMPARE(main.prompts.messageTexts(), QStringList{QStringLiteral("3 Port already open")});
+            WindowFixture latecomer;
+            latecomer.connectWith(field);
+            const QString busy = latecomer.prompts.messageTexts().join('\n');
+            QVERIFY2(busy.startsWith(QStringLiteral("3 %1: ").arg(phone.slavePath())) && busy.contains(u"ModemManager")
+                         && busy.contains(u"ID_MM_DEVICE_IGNORE=1"),
+                     qPrintable(busy));
         }
         // A device the list offers under a name of its own is opened by that name.
         QVERIFY(IsDeviceName(QStringLiteral(" cnca0 "), {QStringLiteral("COM3"), QStringLiteral("CNCA0")}));
         QVERIFY(!IsDeviceName(QStringLiteral("CNCA1"), {QStringLiteral("CNCA0")}));
     }
 
-    void missingDeviceIsNamedWithItsSettingIfItHasOne()
+    void openFailureSaysWhatToDo()
     {
-        // A port number names the device its setting gives and the setting; a typed
-        // path that is not there has no setting to point at.
-        qputenv("MORVEX_COM7", "/nonexistent/ttyUSB9");
-        for (const QString &field : {QStringLiteral("7"), QStringLiteral("/nonexistent/ttyACM7")}) {
-            WindowFixture main;
-            main.control<QComboBox>("Combo1")->setEditText(field);
-            main.window.btnConnect_Click();
-            QCOMPARE(main.prompts.messages.size(), 1);
-            const QString text = main.prompts.messages.first().text;
-            const bool byNumber = field == QStringLiteral("7");
-            const QString device = byNumber ? QStringLiteral("/nonexistent/ttyUSB9") : field;
-            QVERIFY2(text.startsWith(QStringLiteral("1 %1: ").arg(device)), qPrintable(text));
-            QVERIFY2(byNumber ? text.contains(QStringLiteral(", or set MORVEX_COM7 to "))
-                              : !text.contains(QStringLiteral("MORVEX_COM")),
-                     qPrintable(text));
-        }
-    }
-
-    void missingDeviceNamesTheSettingAndTheDevicesThatExist()
-    {
+        // A missing device: the setting and the devices that exist.
         OpenFailureFacts facts{QSerialPort::DeviceNotFoundError, 5, "/dev/ttyS4", "No such file or directory",
                                false, {}, {"/dev/ttyACM0", "/dev/ttyUSB0"}};
         QCOMPARE(DescribeOpenFailure(facts).message(),
@@ -187,9 +160,8 @@ private slots:
                                 "list or type its path, or set MORVEX_COM5 to it. Serial devices here: "
                                 "/dev/ttyACM0, /dev/ttyUSB0."));
         // A path typed in the port field has no setting of its own.
-        OpenFailureFacts typed = facts;
-        typed.port = 0;
-        typed.device = QStringLiteral("/dev/ttyACM3");
+        OpenFailureFacts typed{QSerialPort::DeviceNotFoundError, 0, "/dev/ttyACM3", "No such file or directory",
+                               false, {}, facts.serialDevices};
         QCOMPARE(DescribeOpenFailure(typed).message(),
                  QStringLiteral("1 /dev/ttyACM3: No such file or directory. Pick the phone's device in the port "
                                 "list or type its path. Serial devices here: /dev/ttyACM0, /dev/ttyUSB0."));
@@ -206,52 +178,65 @@ private slots:
         facts.serialDevices.clear();
         QVERIFY(DescribeOpenFailure(facts).description.endsWith(
             QStringLiteral(" No serial devices are connected: plug in the phone's cable, or set MORVEX_COM5 to its device.")));
-    }
 
-    void deniedAccessNamesTheGroupToJoin()
-    {
-        OpenFailureFacts facts{QSerialPort::PermissionError, 5, "/dev/ttyACM0", "Permission denied", true, "uucp", {}};
-        QCOMPARE(DescribeOpenFailure(facts).message(),
+        // Denied access names the group to join.
+        OpenFailureFacts denied{QSerialPort::PermissionError, 5, "/dev/ttyACM0", "Permission denied", true, "uucp", {}};
+        QCOMPARE(DescribeOpenFailure(denied).message(),
                  QStringLiteral("2 /dev/ttyACM0: Permission denied. The device belongs to group uucp; join it "
                                 "with \"sudo usermod -aG uucp $USER\" and log in again."));
-        facts.owningGroup.clear();
-        QVERIFY(DescribeOpenFailure(facts).description.contains(QStringLiteral("group dialout; join it")));
+        denied.owningGroup.clear();
+        QVERIFY(DescribeOpenFailure(denied).description.contains(QStringLiteral("group dialout; join it")));
     }
 
-    void deviceHeldByAnotherOpenerIsBusy()
+    void missingOrDeniedDeviceIsNamedWithWhatToDo()
     {
-        PseudoTerminal phone;
-        MSC holder;
-        MSC latecomer;
-        QCOMPARE(openingMessage(holder, phone, 8), QString());
-        const QString text = openingMessage(latecomer, phone, 8);
-        QVERIFY2(text.startsWith(QStringLiteral("3 %1: ").arg(phone.slavePath())) && text.contains(u"ModemManager")
-                     && text.contains(u"ID_MM_DEVICE_IGNORE=1"),
-                 qPrintable(text));
-    }
+        // A port number names the device its setting gives and the setting; a typed
+        // path that is not there has no setting to point at.
+        qputenv("MORVEX_COM7", "/nonexistent/ttyUSB9");
+        WindowFixture byNumber;
+        byNumber.connectWith(QStringLiteral("7"));
+        WindowFixture byPath;
+        byPath.connectWith(QStringLiteral("/nonexistent/ttyACM7"));
+        QCOMPARE(byNumber.prompts.messages.size(), 1);
+        QCOMPARE(byPath.prompts.messages.size(), 1);
+        const QString number = byNumber.prompts.messages.first().text;
+        const QString path = byPath.prompts.messages.first().text;
+        QVERIFY2(number.startsWith(u"1 /nonexistent/ttyUSB9: ") && number.contains(u", or set MORVEX_COM7 to "),
+                 qPrintable(number));
+        QVERIFY2(path.startsWith(u"1 /nonexistent/ttyACM7: ") && !path.contains(u"MORVEX_COM"), qPrintable(path));
 
-    void deniedAccessOnThisMachine()
-    {
+        // A device this user may not open names the group to join.
         if (::geteuid() == 0)
             QSKIP("root may open any device node");
-        PseudoTerminal phone;
-        QVERIFY(::chmod(phone.slavePath().toLocal8Bit().constData(), 0) == 0);
-        MSC control;
-        const QString text = openingMessage(control, phone, 6);
-        QVERIFY2(text.startsWith(QStringLiteral("2 %1: ").arg(phone.slavePath())) && text.contains(u"usermod -aG"),
+        PseudoTerminal locked;
+        QVERIFY(::chmod(locked.slavePath().toLocal8Bit().constData(), 0) == 0);
+        WindowFixture denied;
+        denied.connectWith(locked.slavePath());
+        const QString text = denied.prompts.messageTexts().join('\n');
+        QVERIFY2(text.startsWith(QStringLiteral("2 %1: ").arg(locked.slavePath())) && text.contains(u"usermod -aG"),
                  qPrintable(text));
     }
 
-    void debugLogCollectsEverythingUntilTheWindowCloses()
+    void debugWindowLogsWhatComesAndSendsItsCommandLine()
     {
-        Connected link;
-        QVERIFY(link.open());
+        PseudoTerminal phone;
+        WindowFixture link;
+        link.connectWith(phone.slavePath());
+        QVERIFY(link.prompts.messages.isEmpty());
+        QCOMPARE(phone.read(ListingLine.size()), ListingLine);
+        // Asking for the current set writes nothing; UTF-8 is written at once and
+        // shown on the command line of the debug window, which stays hidden.
+        link.window.mnu_CS_Get_Click();
+        link.window.mnu_CS_SetUTF8_Click();
+        const QByteArray utf8("AT+CSCS=\"UTF-8\"\r");
+        QCOMPARE(phone.read(utf8.size()), utf8);
+        QCOMPARE(link.debugControl<QLineEdit>("Text1")->text(), QStringLiteral("AT+CSCS=\"UTF-8\""));
+
         // Three pieces, each shown as taken (by its length) before the next is sent.
-        auto *pieceLength = link.control<QLineEdit>("Txt2Write");
         for (const QByteArray &piece : {QByteArray("AT*ELIF=\"2F\"\r\r\n*ELIF: \"612E"), QByteArray("62\"\r\n\r"),
                                         QByteArray("\nOK\r\n")}) {
-            link.phone.write(piece);
-            QTRY_COMPARE(pieceLength->text(), QString::number(piece.size()));
+            phone.write(piece);
+            QTRY_COMPARE(link.control<QLineEdit>("Txt2Write")->text(), QString::number(piece.size()));
         }
 
         QPointer<debugForm> debug = link.window.debugWindow();
@@ -264,15 +249,26 @@ private slots:
         QCOMPARE(log->textCursor().position(), log->toPlainText().size());
 
         // Shown, it takes new pieces at once; Clear Log leaves it alone.
-        link.phone.write("RING\r\n");
+        phone.write("RING\r\n");
         QTRY_VERIFY(log->toPlainText().endsWith(QStringLiteral("OK\nRING\n")));
         link.debugControl<QPlainTextEdit>("Text2")->setPlainText(QStringLiteral("notes"));
         link.debugControl<QPushButton>("Command1")->click();
         QVERIFY(link.debugControl<QPlainTextEdit>("Text2")->toPlainText().isEmpty());
         QVERIFY(log->toPlainText().endsWith(QStringLiteral("RING\n")));
 
+        // Return sends the command line and empties it.
+        auto *command = link.debugControl<QLineEdit>("Text1");
+        command->setFocus();
+        command->setText(QStringLiteral("ATE0"));
+        QTest::keyClick(command, Qt::Key_Return);
+        QCOMPARE(command->text(), QString());
+        // An empty line sends the bare CR, which also shows ATE0 went out once.
+        link.debugControl<QPushButton>("CmdEnter")->click();
+        QCOMPARE(phone.read(6), QByteArray("ATE0\r\r"));
+        QVERIFY(link.prompts.messages.isEmpty());
+
         // Closing discards the window with its log and what was typed.
-        link.debugControl<QLineEdit>("Text1")->setText(QStringLiteral("ATI"));
+        command->setText(QStringLiteral("ATI"));
         link.debugControl<QLineEdit>("Text3")->setText(QStringLiteral("999"));
         debug->close();
         QTRY_VERIFY(debug.isNull());
@@ -280,37 +276,14 @@ private slots:
         // fills in the command line: Send is what writes it.
         link.window.mnu_CS_SetGSM_Click();
         QVERIFY(!link.window.debugWindow()->isVisible());
-        QCOMPARE(link.debugControl<QLineEdit>("Text1")->text(), QStringLiteral("AT+CSCS=\"GSM\""));
+        command = link.debugControl<QLineEdit>("Text1");
+        QCOMPARE(command->text(), QStringLiteral("AT+CSCS=\"GSM\""));
         QCOMPARE(link.debugControl<QLineEdit>("Text3")->text(), QStringLiteral("200"));
         link.window.nmuDebug_Click();
         QCOMPARE(link.debugControl<QPlainTextEdit>("Txt2Write")->toPlainText(), QString());
         link.debugControl<QPushButton>("CmdEnter")->click();
         const QByteArray gsm("AT+CSCS=\"GSM\"\r");
-        QCOMPARE(link.phone.read(gsm.size()), gsm);
-    }
-
-    void sendAndTheCharacterSetEntriesUseTheCommandLine()
-    {
-        Connected link;
-        QVERIFY(link.open());
-        // Asking for the current set writes nothing; UTF-8 is written at once.
-        link.window.mnu_CS_Get_Click();
-        link.window.mnu_CS_SetUTF8_Click();
-        const QByteArray utf8("AT+CSCS=\"UTF-8\"\r");
-        QCOMPARE(link.phone.read(utf8.size()), utf8);
-        auto *command = link.debugControl<QLineEdit>("Text1");
-        QCOMPARE(command->text(), QStringLiteral("AT+CSCS=\"UTF-8\""));
-        QVERIFY(!link.window.debugWindow()->isVisible());
-
-        link.window.nmuDebug_Click();
-        command->setFocus();
-        command->setText(QStringLiteral("ATE0"));
-        QTest::keyClick(command, Qt::Key_Return);
-        QCOMPARE(command->text(), QString());
-        // An empty line sends the bare CR, which also shows ATE0 went out once.
-        link.debugControl<QPushButton>("CmdEnter")->click();
-        QCOMPARE(link.phone.read(6), QByteArray("ATE0\r\r"));
-        QVERIFY(link.prompts.messages.isEmpty());
+        QCOMPARE(phone.read(gsm.size()), gsm);
 
         // With the port closed the text stays for another try; the UTF-8 entry sets
         // the command line all the same, and the failure is shown.
@@ -323,38 +296,6 @@ private slots:
         QCOMPARE(command->text(), QStringLiteral("AT+CSCS=\"UTF-8\""));
         QCOMPARE(link.prompts.messageTexts(), QStringList({QStringLiteral("Port is not open"),
                                                            QStringLiteral("13 Port is not open")}));
-    }
-
-    void aboutWindowIsOneAndFresh()
-    {
-        WindowFixture main;
-        main.window.show();
-        QVERIFY(QTest::qWaitForWindowActive(&main.window));
-        // A closed About window is deleted, so those that exist are those open.
-        auto aboutWindows = [&] { return main.window.findChildren<Form2 *>(); };
-        QTest::keyClick(&main.window, Qt::Key_F1);
-        QTest::keyClick(&main.window, Qt::Key_F1);
-        QTRY_COMPARE(aboutWindows().size(), 1);
-        Form2 *about = aboutWindows().first();
-        QCOMPARE(about->windowTitle(), QString(46, ' ') + QStringLiteral("Инфо"));
-        auto *text = about->findChild<QPlainTextEdit *>("Text1");
-        QCOMPARE(text->toPlainText(), AboutText);
-
-        // Edits are lost when it closes; the main window kept working meanwhile.
-        text->setPlainText(QStringLiteral("scribble"));
-        main.window.Command3_Click();
-        QCOMPARE(main.prompts.messageTexts(), QStringList{QStringLiteral("Нет соединения")});
-        about->findChild<QPushButton *>("Command1")->click();
-        QTRY_VERIFY(aboutWindows().isEmpty());
-        main.window.mnuHelp_Click();
-        QTRY_COMPARE(aboutWindows().size(), 1);
-        QCOMPARE(aboutWindows().first()->findChild<QPlainTextEdit *>("Text1")->toPlainText(), AboutText);
-
-        // Closing the main window closes the others.
-        QPointer<debugForm> debug = main.window.debugWindow();
-        main.window.close();
-        QTRY_VERIFY(aboutWindows().isEmpty());
-        QTRY_VERIFY(debug.isNull());
     }
 };
 

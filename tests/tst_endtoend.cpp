@@ -28,15 +28,12 @@ private slots:
         QVERIFY(session.start({{"Игра.jar", "x"}, {"Tetris.jar", "x"}, {"README", "x"}, {".hidden.jad", "x"}},
                               {"--split", "anywhere", "--max-piece", "7", "--pause-us", "200"}));
 
-        QCOMPARE(session.list->count(), 3);
-        QStringList names = rows(session.list);
-        names.sort();
-        QCOMPARE(names, QStringList({".hidden.jad", "Tetris.jar", "Игра.jar"}));
+        // In the phone's order, which is that of the names' bytes.
+        QCOMPARE(rows(session.list), QStringList({".hidden.jad", "Tetris.jar", "Игра.jar"}));
         // The hidden list holds the same entries, as the phone spells them.
         const auto *raw = session.window->findChild<QListWidget *>("List1");
         QCOMPARE(raw->count(), 3);
-        const int cyrillic = rows(session.list).indexOf(QStringLiteral("Игра.jar"));
-        QCOMPARE(raw->item(cyrillic)->data(Qt::UserRole).toByteArray(), QByteArray("Игра.jar"));
+        QCOMPARE(raw->item(2)->data(Qt::UserRole).toByteArray(), QByteArray("Игра.jar"));
         QVERIFY(session.prompts.messages.isEmpty());
     }
 

@@ -4,18 +4,12 @@
 #include "app/resizerule.h"
 #include "app/serialdevices.h"
 #include "support/windowfixture.h"
-#include "windows/Form2.h"
 #include "windows/qtprompts.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QComboBox>
 #include <QFileDialog>
-#include <QLabel>
 #include <QListView>
-#include <QListWidget>
-#include <QPlainTextEdit>
-#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -36,24 +30,23 @@ class MainWindowTest : public QObject
     Q_OBJECT
 
 private slots:
-    void startsWithDesignTextsFilledListsAndItsMenus()
+    // The window as it starts, then as it follows its size, then with tool windows open.
+    void startsAsDesignedFollowsItsSizeAndKeepsItsShortcuts()
     {
         WindowFixture main;
         QVERIFY(showAndWait(&main.window));
-        auto *combo1 = main.control<QComboBox>("Combo1");
-        auto *combo2 = main.control<QComboBox>("Combo2");
-        QCOMPARE(combo2->currentText(), QStringLiteral("115200"));
+        QCOMPARE(main.speedField->currentText(), QStringLiteral("115200"));
         QStringList ports;
         for (int n = 1; n <= 20; ++n)
             ports.append(QString::number(n));
         // After the numbers, the devices present: looked for again when the list opens.
-        QCOMPARE(entries(combo1), ports + SerialDeviceNames());
-        combo1->showPopup();
-        QCOMPARE(entries(combo1), ports + SerialDeviceNames());
-        combo1->hidePopup();
-        QCOMPARE(combo1->currentText(), QStringLiteral("5"));
-        QCOMPARE(entries(combo2), QStringList({"256000", "128000", "115200", "57600", "56000", "38400",
-                                               "19200", "14400", "9600"}));
+        QCOMPARE(entries(main.portField), ports + SerialDeviceNames());
+        main.portField->showPopup();
+        QCOMPARE(entries(main.portField), ports + SerialDeviceNames());
+        main.portField->hidePopup();
+        QCOMPARE(main.portField->currentText(), QStringLiteral("5"));
+        QCOMPARE(entries(main.speedField), QStringList({"256000", "128000", "115200", "57600", "56000", "38400",
+                                                        "19200", "14400", "9600"}));
 
         QCOMPARE(main.window.windowTitle(), QStringLiteral("Vantor Morvex v0.92"));
         QVERIFY(!main.control<QListWidget>("List1")->isVisible());
@@ -84,12 +77,20 @@ private slots:
         main.window.setInputEnabled(true);
         QVERIFY(action("nmu_cmd_connect")->isEnabled() && action("mnuHelp")->isEnabled());
         QVERIFY(!action("mnu_CS_SetGSM")->isEnabled() && !action("nmuDebug")->isEnabled());
-    }
 
-    void shortcutsWorkOnlyInTheMainWindow()
-    {
-        WindowFixture main;
-        main.window.show();
+        // A client area of 300 x 400 pixels makes an outer window of 4620 x 6720 twips.
+        main.window.resize(main.window.size() - main.window.centralWidget()->size() + QSize(300, 400));
+        QTRY_COMPARE(main.window.centralWidget()->size(), QSize(300, 400));
+        // The controls along the edges follow; the rest, like Connect, keeps its design place.
+        const QList<QPair<const char *, QRect>> places{
+            {"List2", {0, 96, 299, 288}}, {"Txt2Write", {0, 381, 278, 19}}, {"ComStatus", {285, 385, 9, 9}},
+            {"Frame1", {8, 80, 285, 8}}, {"Command2", {275, 0, 25, 25}}, {"btnConnect", {8, 0, 25, 25}}};
+        for (const auto &[name, place] : places)
+            QCOMPARE(main.control(name)->geometry(), place);
+        // The port field may have grown to the right for the devices it lists.
+        QCOMPARE(main.portField->geometry().topLeft(), QPoint(136, 32));
+
+        // Shortcuts work only in the main window.
         main.window.mnuHelp_Click();
         auto *about = main.window.findChild<Form2 *>();
         QVERIFY(QTest::qWaitForWindowActive(about));
@@ -141,11 +142,10 @@ private slots:
         ResizingControls controls{{0, 1440, 3615, 2595}, {0, 4080, 3375, 285}, {3480, 4200, 135, 135},
                                   {120, 1200, 3495, 120}, {2160, 0, 375, 375}};
         ApplyResizeRule(controls, 3810, 5130);
-        QCOMPARE(controls.list2, QRect(0, 1440, 3670, 2730));
-        QCOMPARE(controls.txt2Write, QRect(0, 4130, 3360, 285));
-        QCOMPARE(controls.comStatus, QRect(3460, 4180, 135, 135));
-        QCOMPARE(controls.frame1, QRect(120, 1200, 3470, 120));
-        QCOMPARE(controls.command2, QRect(3310, 0, 375, 375));
+        QCOMPARE((QList<QRect>{controls.list2, controls.txt2Write, controls.comStatus, controls.frame1,
+                               controls.command2}),
+                 (QList<QRect>{{0, 1440, 3670, 2730}, {0, 4130, 3360, 285}, {3460, 4180, 135, 135},
+                               {120, 1200, 3470, 120}, {3310, 0, 375, 375}}));
 
         // Too small: the failing sizes keep their values, everything else still follows.
         ApplyResizeRule(controls, 300, 2000);
@@ -154,26 +154,6 @@ private slots:
         QCOMPARE(controls.comStatus.topLeft(), QPoint(-50, 1050));
         QCOMPARE(controls.frame1.width(), 3470);
         QCOMPARE(controls.command2.left(), -200);
-    }
-
-    void windowFollowsItsSize()
-    {
-        WindowFixture main;
-        QVERIFY(showAndWait(&main.window));
-        // A client area of 300 x 400 pixels makes an outer window of 4620 x 6720 twips.
-        main.window.resize(main.window.size() - main.window.centralWidget()->size() + QSize(300, 400));
-        QTRY_COMPARE(main.window.centralWidget()->size(), QSize(300, 400));
-
-        auto geometry = [&](const char *name) { return main.control(name)->geometry(); };
-        QCOMPARE(geometry("List2"), QRect(0, 96, 299, 288));
-        QCOMPARE(geometry("Txt2Write"), QRect(0, 381, 278, 19));
-        QCOMPARE(geometry("ComStatus"), QRect(285, 385, 9, 9));
-        QCOMPARE(geometry("Frame1"), QRect(8, 80, 285, 8));
-        QCOMPARE(geometry("Command2"), QRect(275, 0, 25, 25));
-        // The rest keeps its design place.
-        QCOMPARE(geometry("btnConnect"), QRect(8, 0, 25, 25));
-        // The port field may have grown to the right for the devices it lists.
-        QCOMPARE(geometry("Combo1").topLeft(), QPoint(136, 32));
     }
 
     void saveDialogShowsFilesWithoutADot()

@@ -2,13 +2,7 @@
 // font this machine gives the program and at this screen's scale (ctest runs it
 // once at 96 dpi and once with QT_SCALE_FACTOR=1.5).
 #include "support/windowfixture.h"
-#include "windows/Form2.h"
 
-#include <QComboBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QPushButton>
 #include <QStyleOptionFrame>
 #include <QTextBlock>
 
@@ -29,30 +23,12 @@ bool fits(QSize need, QRect room)
     return need.width() <= room.width() && need.height() <= room.height();
 }
 
-void checkLabel(const QLabel *label, QStringList &misfits)
+// A label's text or a button's caption, if there is one, in the room it has.
+void checkText(const QWidget *widget, const QString &text, int flags, QRect room, QStringList &misfits)
 {
-    if (label->text().isEmpty())
-        return;
-    const QSize need = label->fontMetrics().size(0, label->text());
-    const int margin = label->margin();
-    const QRect room = label->contentsRect().adjusted(margin, margin, -margin, -margin);
-    if (!fits(need, room))
-        misfits << describe(label, label->text(), need, room.size());
-}
-
-// A caption may use the padding the style puts inside the button's frame (Qt's
-// Windows style leaves 9 of the debug window's 17 pixels to it), not the frame.
-void checkButton(const QPushButton *button, QStringList &misfits)
-{
-    if (button->text().isEmpty())
-        return;
-    QStyleOption option;
-    option.initFrom(button);
-    const int frame = button->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, button);
-    const QRect room = button->rect().adjusted(frame, frame, -frame, -frame);
-    const QSize need = button->fontMetrics().size(Qt::TextShowMnemonic, button->text());
-    if (!fits(need, room))
-        misfits << describe(button, button->text(), need, room.size());
+    const QSize need = widget->fontMetrics().size(flags, text);
+    if (!text.isEmpty() && !fits(need, room))
+        misfits << describe(widget, text, need, room.size());
 }
 
 // A line edit draws its line 2 pixels in from the sides of its contents and, when
@@ -125,27 +101,37 @@ void checkPlainText(const QPlainTextEdit *edit, QStringList &misfits)
     }
 }
 
-// Each control inside its window and its text inside the control.
+// Each control inside its window and its text inside the control; the windows it
+// owns have their own.
 QStringList misfits(const QWidget *window)
 {
     QStringList misfits;
     const QRect inside = window->rect();
     for (const QWidget *widget : window->findChildren<QWidget *>()) {
-        if (!widget->isVisibleTo(window) || widget->isWindow())
+        if (!widget->isVisibleTo(window) || widget->window() != window)
             continue;
         const QRect box(widget->mapTo(window, QPoint(0, 0)), widget->size());
         if (!inside.contains(box))
             misfits << QStringLiteral("%1 at %2,%3 %4x%5 juts out of its %6x%7 window")
                            .arg(widget->objectName()).arg(box.x()).arg(box.y()).arg(box.width())
                            .arg(box.height()).arg(inside.width()).arg(inside.height());
-        if (const auto *label = qobject_cast<const QLabel *>(widget))
-            checkLabel(label, misfits);
-        else if (const auto *button = qobject_cast<const QPushButton *>(widget))
-            checkButton(button, misfits);
-        else if (const auto *edit = qobject_cast<const QLineEdit *>(widget))
+        if (const auto *label = qobject_cast<const QLabel *>(widget)) {
+            const int margin = label->margin();
+            checkText(label, label->text(), 0, label->contentsRect().adjusted(margin, margin, -margin, -margin),
+                      misfits);
+        } else if (const auto *button = qobject_cast<const QPushButton *>(widget)) {
+            // A caption may use the padding the style puts inside the button's frame (Qt's
+            // Windows style leaves 9 of the debug window's 17 pixels to it), not the frame.
+            QStyleOption option;
+            option.initFrom(button);
+            const int frame = button->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, button);
+            checkText(button, button->text(), Qt::TextShowMnemonic,
+                      button->rect().adjusted(frame, frame, -frame, -frame), misfits);
+        } else if (const auto *edit = qobject_cast<const QLineEdit *>(widget)) {
             checkLineEdit(edit, misfits);
-        else if (const auto *text = qobject_cast<const QPlainTextEdit *>(widget))
+        } else if (const auto *text = qobject_cast<const QPlainTextEdit *>(widget)) {
             checkPlainText(text, misfits);
+        }
     }
     return misfits;
 }
@@ -166,56 +152,47 @@ private slots:
         }
     }
 
-    // Each window as it first shows.
-    void windowsAtRest()
+    // Each window as it first shows, then the main one with the copying notice of
+    // one file and of a run of copies.
+    void windowsAtRestAndTheCopyingNotice()
     {
-        WindowFixture main;
-        Form2 about(&main.window);
-        for (QWidget *window : QList<QWidget *>{&main.window, main.window.debugWindow(), &about}) {
-            QVERIFY(showAndWait(window));
-            const QStringList found = misfits(window);
-            QVERIFY2(found.isEmpty(), qPrintable(window->metaObject()->className() + (": " + found.join('\n'))));
-        }
-    }
+        for (const QString &fileTitle :
+             {QString(), QStringLiteral("12 из 345: Очень длинное имя приложения, которое не поместится.jar")}) {
+            WindowFixture main;
+            Form2 about(&main.window);
+            for (QWidget *window : QList<QWidget *>{&main.window, main.window.debugWindow(), &about}) {
+                QVERIFY(showAndWait(window));
+                const QStringList found = misfits(window);
+                QVERIFY2(found.isEmpty(), qPrintable(window->metaObject()->className() + (": " + found.join('\n'))));
+            }
 
-    void copyingNotice_data()
-    {
-        QTest::addColumn<QString>("fileTitle");
-        QTest::newRow("one file") << QString();
-        QTest::newRow("a run of copies")
-            << QStringLiteral("12 из 345: Очень длинное имя приложения, которое не поместится.jar");
-    }
+            LinkView &view = main.window;
+            if (!fileTitle.isEmpty())
+                view.showDownloadFile(fileTitle);
+            view.setDownloadRunning(true);
+            // The widest count the notice can show, in place of the first one.
+            auto *notice = main.control<QPlainTextEdit>("Text1");
+            QStringList lines = notice->toPlainText().split(QLatin1Char('\n'));
+            QCOMPARE(lines.size(), fileTitle.isEmpty() ? 2 : 3);
+            lines.last() = WidestProgress;
+            notice->setPlainText(lines.join(QLatin1Char('\n')));
+            QStringList found = misfits(&main.window);
+            QVERIFY2(found.isEmpty(), qPrintable(found.join('\n')));
+            // And the widest word on what is done with the file once it is in.
+            view.showCopyStage(QStringLiteral("повторное чтение: 99 из 99 частей"));
+            found = misfits(&main.window);
+            QVERIFY2(found.isEmpty(), qPrintable(found.join('\n')));
 
-    void copyingNotice()
-    {
-        QFETCH(QString, fileTitle);
-        WindowFixture main;
-        QVERIFY(showAndWait(&main.window));
-        LinkView &view = main.window;
-        if (!fileTitle.isEmpty())
-            view.showDownloadFile(fileTitle);
-        view.setDownloadRunning(true);
-        // The widest count the notice can show, in place of the first one.
-        auto *notice = main.control<QPlainTextEdit>("Text1");
-        QStringList lines = notice->toPlainText().split(QLatin1Char('\n'));
-        QCOMPARE(lines.size(), fileTitle.isEmpty() ? 2 : 3);
-        lines.last() = WidestProgress;
-        notice->setPlainText(lines.join(QLatin1Char('\n')));
-        QStringList found = misfits(&main.window);
-        QVERIFY2(found.isEmpty(), qPrintable(found.join('\n')));
-        // And the widest word on what is done with the file once it is in.
-        view.showCopyStage(QStringLiteral("повторное чтение: 99 из 99 частей"));
-        found = misfits(&main.window);
-        QVERIFY2(found.isEmpty(), qPrintable(found.join('\n')));
-
-        // The cancel button sits in the notice's corner, inside its frame, over no text.
-        const auto *button = main.control<QPushButton>("cmdCancel");
-        QVERIFY(button->isVisible());
-        const QRect buttonBox(notice->mapFrom(&main.window, button->pos()), button->size());
-        QVERIFY(notice->contentsRect().contains(buttonBox));
-        for (const TextLine &line : textLines(notice)) {
-            const QRect ink = line.span.translated(notice->viewport()->geometry().topLeft());
-            QVERIFY2(!ink.intersects(buttonBox), qPrintable(QStringLiteral("\"%1\" under the button").arg(line.text)));
+            // The cancel button sits in the notice's corner, inside its frame, over no text.
+            const auto *button = main.control<QPushButton>("cmdCancel");
+            QVERIFY(button->isVisible());
+            const QRect buttonBox(notice->mapFrom(&main.window, button->pos()), button->size());
+            QVERIFY(notice->contentsRect().contains(buttonBox));
+            for (const TextLine &line : textLines(notice)) {
+                const QRect ink = line.span.translated(notice->viewport()->geometry().topLeft());
+                QVERIFY2(!ink.intersects(buttonBox),
+                         qPrintable(QStringLiteral("\"%1\" under the button").arg(line.text)));
+            }
         }
     }
 };
