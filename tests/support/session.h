@@ -6,9 +6,12 @@
 #include "support/scriptedprompts.h"
 #include "support/testfiles.h"
 
+#include <QPlainTextEdit>
 #include <QTemporaryDir>
 
 #include <memory>
+
+inline const QByteArray FolderHex = "2F7470612F7072657365742F73797374656D2F6F61662F";
 
 // The read requests a copy of the file makes: one per piece, at k * 65535, and one
 // past the end for an exact multiple.
@@ -58,8 +61,21 @@ struct Session
         return prompts.messages.isEmpty();
     }
 
-    bool copying() const { return isCopying(*window); }
-    [[nodiscard]] bool download(const QString &name) { return downloadEntry(*window, name); }
+    // The copying notice shows while a copy runs.
+    bool copying() const { return window->findChild<QPlainTextEdit *>("Text1")->isVisible(); }
+
+    // Double-clicks the entry and waits until its download has ended and the window
+    // takes input again.
+    [[nodiscard]] bool download(const QString &name)
+    {
+        const QList<QListWidgetItem *> found = list->findItems(name, Qt::MatchExactly);
+        if (found.size() != 1)
+            return false;
+        const QPoint place = list->visualItemRect(found.first()).center();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, place);
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, place);
+        return copying() && QTest::qWaitFor([&] { return !copying(); }, 30000) && window->centralWidget()->isEnabled();
+    }
 
     QString savePath(const QString &name) const { return saveFolder.filePath(name); }
     // The port as the program's messages name it.
