@@ -7,6 +7,8 @@
 #include "phonefs/archivecheck.h"
 #include "samples/jarbuilder.h"
 
+#include <algorithm>
+
 namespace {
 
 ArchiveCheck checkAnyBytes(QByteArrayView file)
@@ -26,15 +28,6 @@ ArchiveCheck checkAnyBytes(QByteArrayView file)
         previousEnd = range.end;
     }
     return check;
-}
-
-bool covers(const ArchiveCheck &check, qint64 at)
-{
-    for (const ArchiveCheck::Range &range : check.suspectRanges) {
-        if (range.begin <= at && at < range.end)
-            return true;
-    }
-    return false;
 }
 
 // Input: a byte of layout, two of position, one of the changed digit, one of
@@ -68,11 +61,11 @@ void checkBuiltArchive(QByteArrayView input)
     changed[at] = char(changed[at] ^ (1 + byte(3) % 15) << shift);
     const ArchiveCheck check = checkAnyBytes(changed);
     FUZZ_CHECK(check.verdict == ArchiveCheck::Verdict::Sound || check.verdict == ArchiveCheck::Verdict::Damaged);
-    if (check.verdict == ArchiveCheck::Verdict::Damaged)
-        FUZZ_CHECK(covers(check, at));
+    const auto coversAt = [at](const ArchiveCheck::Range &range) { return range.begin <= at && at < range.end; };
+    FUZZ_CHECK(check.verdict != ArchiveCheck::Verdict::Damaged
+               || std::any_of(check.suspectRanges.begin(), check.suspectRanges.end(), coversAt));
     for (int i = 0; i < count; ++i) {
-        const Jar::Places &places = jar.entries[i];
-        if (!entries[i].deflated && places.data <= at && at < places.end)
+        if (!entries[i].deflated && jar.entries[i].data <= at && at < jar.entries[i].end)
             FUZZ_CHECK(check.verdict == ArchiveCheck::Verdict::Damaged);
     }
 }

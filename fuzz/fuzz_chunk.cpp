@@ -15,13 +15,7 @@ constexpr QByteArrayView Marker = "\r\n*ERIF";
 QByteArray markedText(QByteArrayView reply)
 {
     const qsizetype first = reply.indexOf(Marker);
-    if (first < 0)
-        return {};
-    QByteArray text;
-    qsizetype from = first + Marker.size();
-    for (qsizetype at; (at = reply.indexOf(Marker, from)) >= 0; from = at + Marker.size())
-        text += reply.sliced(from, at - from);
-    return text + reply.sliced(from).toByteArray();
+    return first < 0 ? QByteArray() : reply.sliced(first + Marker.size()).toByteArray().replace(Marker, "");
 }
 
 void checkAnyReply(QByteArrayView reply)
@@ -32,11 +26,9 @@ void checkAnyReply(QByteArrayView reply)
     const QByteArray hex = colon < 0 ? text : text.first(colon);
 
     FUZZ_CHECK(parsed.data.has_value() == IsWholeHex(hex));
-    if (parsed.data)
-        FUZZ_CHECK(*parsed.data == QByteArray::fromHex(hex));
+    FUZZ_CHECK(!parsed.data || *parsed.data == QByteArray::fromHex(hex));
     // The count stands after the colon; without one there is nothing to end the file.
-    if (parsed.fileComplete)
-        FUZZ_CHECK(colon >= 0);
+    FUZZ_CHECK(!parsed.fileComplete || colon >= 0);
 
     // ParseChunk is the same decision applied to a download.
     Download download;
@@ -45,13 +37,10 @@ void checkAnyReply(QByteArrayView reply)
     download.chunkReply = reply.toByteArray();
     const ChunkOutcome outcome = ParseChunk(download);
     FUZZ_CHECK(download.chunkReply.isEmpty());
-    if (!parsed.data) {
-        FUZZ_CHECK(outcome == ChunkOutcome::BadData);
-        FUZZ_CHECK(download.fileData == before);
-    } else {
-        FUZZ_CHECK(outcome == (parsed.fileComplete ? ChunkOutcome::FileComplete : ChunkOutcome::NeedMore));
-        FUZZ_CHECK(download.fileData == before + *parsed.data);
-    }
+    FUZZ_CHECK(outcome == (!parsed.data ? ChunkOutcome::BadData
+                           : parsed.fileComplete ? ChunkOutcome::FileComplete : ChunkOutcome::NeedMore));
+    // Bad data adds nothing.
+    FUZZ_CHECK(download.fileData == before + parsed.data.value_or(QByteArray()));
 }
 
 // Input: two bytes of count, a byte of layout, then the piece's bytes.
@@ -65,15 +54,11 @@ void checkBuiltReply(QByteArrayView input)
     const qsizetype lineWidth = 1 + (byte(2) >> 1);
     const QByteArray piece = input.sliced(3).toByteArray();
 
-    QByteArray hex = piece.toHex();
-    if (!lowerCase)
-        hex = hex.toUpper();
-    // The phone may spread the digits over several marked lines.
+    const QByteArray hex = lowerCase ? piece.toHex() : piece.toHex().toUpper();
+    // The phone may spread the digits over several marked lines; an empty piece has one.
     QByteArrayList lines;
-    for (qsizetype at = 0; at < hex.size(); at += lineWidth)
+    for (qsizetype at = 0; at == 0 || at < hex.size(); at += lineWidth)
         lines.append(hex.mid(at, lineWidth));
-    if (lines.isEmpty())
-        lines.append(QByteArray());
     const QByteArray reply = "AT*ERIF=\"2F61\",0,65535\r\r\n*ERIF" + lines.join(Marker.toByteArray())
                              + ":0," + QByteArray::number(count) + "\r\n\r\nOK\r\n";
 

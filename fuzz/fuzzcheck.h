@@ -2,6 +2,7 @@
 
 #include <QByteArrayView>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -11,23 +12,17 @@ void FuzzOneInput(QByteArrayView input);
 
 // A failed property is a finding: say which one and abort, so libFuzzer keeps the
 // input that broke it.
-#define FUZZ_CHECK(condition)                                                                  \
-    do {                                                                                       \
-        if (!(condition)) {                                                                    \
-            std::fprintf(stderr, "%s:%d: property failed: %s\n", __FILE__, __LINE__,           \
-                         #condition);                                                          \
-            std::abort();                                                                      \
-        }                                                                                      \
+#define FUZZ_CHECK(condition)                                                                      \
+    do {                                                                                           \
+        if (!(condition)) {                                                                        \
+            std::fprintf(stderr, "%s:%d: property failed: %s\n", __FILE__, __LINE__, #condition);  \
+            std::abort();                                                                          \
+        }                                                                                          \
     } while (false)
 
 // Two hex digits, in either case, for every byte: what the phone sends.
 inline bool IsWholeHex(QByteArrayView text)
 {
-    if (text.size() % 2 != 0)
-        return false;
-    for (const char c : text) {
-        if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f')))
-            return false;
-    }
-    return true;
+    const auto isDigit = [](char c) { return QByteArrayView("0123456789ABCDEFabcdef").contains(c); };
+    return text.size() % 2 == 0 && std::all_of(text.begin(), text.end(), isDigit);
 }

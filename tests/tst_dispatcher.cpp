@@ -57,18 +57,21 @@ private slots:
         // The next reply starts clean: its echo is line 0 again.
         phone.receive(Listing);
         QCOMPARE(phone.view.readableNames, Listed + Listed);
+
+        // The closing CR LF late, byte by byte, still starts the next reply clean.
+        phone.receiveInPieces(Listing, {Listing.size() - 2, Listing.size() - 1});
+        QCOMPARE(phone.view.readableNames, Listed + Listed + Listed);
+        QCOMPARE(phone.startDownload(0), std::nullopt);
+        const QByteArray reply = ReadReply(phone.lastRequest(), "hi", 2);
+        // Cut right after "OK": the CR LF comes with the next piece.
+        phone.receive(reply.chopped(2));
+        QCOMPARE(phone.prompts.offeredBytes, QByteArrayList{"hi"});
+        phone.receive("\r\n" + Listing);
+        QCOMPARE(phone.view.readableNames, Listed + Listed + Listed + Listed);
+        QCOMPARE(phone.view.statusTexts.last(), QByteArray());
     }
 
-    void lowerCaseKeywordsEndNothing()
-    {
-        FakePhone phone;
-        phone.receive(ListingLine + "\r\nok\r\nerror\r\n");
-        QVERIFY(phone.view.statusTexts.isEmpty());
-        QVERIFY(phone.prompts.messages.isEmpty());
-        QVERIFY(!phone.state().replyBuffer.isEmpty());
-    }
-
-    void rejectedCommandEndsItsExchange()
+    void resultCodesEndExchangesAsSent()
     {
         FakePhone phone;
         phone.view.downloadRunning = true;
@@ -85,15 +88,25 @@ private slots:
         // With echo off the result code can be all there is.
         phone.receive("ERROR\r\n");
         QCOMPARE(phone.prompts.messageTexts(), QStringList(2, CommandError));
-    }
 
-    void errorAndOkInOnePieceShowThenRoute()
-    {
-        FakePhone phone;
+        // ERROR and OK in one piece: the error shows, then the listing is routed.
         phone.receive(ListingLine + "\r\n*ELIF: \"612E62\"\r\n\r\nERROR\r\nOK\r\n");
-        QCOMPARE(phone.prompts.messageTexts(), QStringList{CommandError});
-        QCOMPARE(phone.view.readableNames, QStringList{"a.b"});
+        QCOMPARE(phone.prompts.messageTexts(), QStringList(3, CommandError));
+        QCOMPARE(phone.view.readableNames, Listed + QStringList{"a.b"});
         QVERIFY(phone.state().echoBuffer.isEmpty());
+
+        // A read as typed in the debug window: the reply names no file being copied.
+        phone.receive(ReadReply("AT*ERIF=\"2F612E6A6172\",0,65535\r", "typed", 5));
+        QVERIFY(phone.prompts.offeredBytes.isEmpty());
+        QCOMPARE(phone.prompts.messages.size(), 3);
+        QVERIFY(phone.state().download.fileData.isEmpty());
+
+        // Lower-case keywords end nothing.
+        const QList<QByteArray> statusTexts = phone.view.statusTexts;
+        phone.receive(ListingLine + "\r\nok\r\nerror\r\n");
+        QCOMPARE(phone.view.statusTexts, statusTexts);
+        QCOMPARE(phone.prompts.messages.size(), 3);
+        QVERIFY(!phone.state().replyBuffer.isEmpty());
     }
 
     void downloadRunsPieceByPieceAndSaves()
@@ -112,12 +125,10 @@ private slots:
         // A line the phone sends unasked before an echo hides no reply.
         answerReads(phone, file, [](qint64, QByteArray &reply) { reply.prepend("\r\nRING\r\n"); });
 
-        QCOMPARE(phone.port.written.size(), 4);
-        for (int k = 0; k < 3; ++k) {
-            QCOMPARE(phone.port.written.at(k + 1),
-                     QStringLiteral("AT*ERIF=\"2F7470612F7072657365742F73797374656D2F6F61662FD098D0B3D180"
-                                    "D0B02E6A6172\",%1,65535\r").arg(k * PieceLength));
-        }
+        const QString read = QStringLiteral("AT*ERIF=\"2F7470612F7072657365742F73797374656D2F6F61662FD098D0B3D180"
+                                            "D0B02E6A6172\",%1,65535\r");
+        QCOMPARE(phone.port.written.mid(1),
+                 (QStringList{read.arg(0), read.arg(PieceLength), read.arg(2 * PieceLength)}));
         QCOMPARE(phone.view.progress, QList<qint64>({PieceLength, 2 * PieceLength}));
         QCOMPARE(phone.prompts.proposedNames, QStringList{"Игра.jar"});
         QCOMPARE(readFile(folder.filePath("game.jar")), file);
@@ -129,42 +140,28 @@ private slots:
         QVERIFY(phone.state().download.fileData.isEmpty());
     }
 
-    void aReadNoCopyAskedForSavesNothing()
-    {
-        // As typed in the debug window: the reply names no file being copied.
-        FakePhone phone;
-        phone.receive(ReadReply("AT*ERIF=\"2F612E6A6172\",0,65535\r", "typed", 5));
-        QVERIFY(phone.prompts.offeredBytes.isEmpty());
-        QVERIFY(phone.prompts.messages.isEmpty());
-        QVERIFY(phone.state().download.fileData.isEmpty());
-    }
-
     void copiesAreCheckedAndReadAgain_data()
     {
         QTest::addColumn<QString>("damage"); // once on the line, on the phone, or on every read
         QTest::addColumn<bool>("run");
-        QTest::addColumn<int>("reads");
         QTest::addColumn<bool>("keep"); // the answer to the warning
         for (const bool run : {false, true}) {
-            QTest::addRow("on the line%s", run ? ", in a run" : "") << "line" << run << 7 << false;
-            QTest::addRow("on the phone%s", run ? ", in a run" : "") << "phone" << run << 7 << true;
+            QTest::addRow("on the line%s", run ? ", in a run" : "") << "line" << run << false;
+            QTest::addRow("on the phone%s", run ? ", in a run" : "") << "phone" << run << true;
         }
-        QTest::newRow("on the phone, not kept") << "phone" << false << 7 << false;
-        QTest::newRow("on every read") << "always" << false << 13 << true;
+        QTest::newRow("on the phone, not kept") << "phone" << false << false;
+        QTest::newRow("on every read") << "always" << false << true;
     }
 
     void copiesAreCheckedAndReadAgain()
     {
         QFETCH(QString, damage);
         QFETCH(bool, run);
-        QFETCH(int, reads);
         QFETCH(bool, keep);
         // Four pieces; the second entry runs from the second into the fourth.
-        const QByteArray jar = BuildJar({{"a.bin", randomBytes(70000, 1), false},
-                                         {"b.bin", randomBytes(150000, 2), false},
-                                         {"META-INF/MANIFEST.MF", "Manifest-Version: 1.0\r\n"}})
-                                   .bytes;
-        QByteArray onPhone = jar;
+        QByteArray onPhone = BuildJar({{"a.bin", randomBytes(70000, 1), false},
+                                       {"b.bin", randomBytes(150000, 2), false},
+                                       {"META-INF/MANIFEST.MF", "Manifest-Version: 1.0\r\n"}}).bytes;
         if (damage == "phone")
             onPhone[2 * PieceLength + 10] = char(onPhone[2 * PieceLength + 10] ^ 1);
         int thirdPieceReads = 0;
@@ -177,21 +174,19 @@ private slots:
         };
 
         QTemporaryDir folder;
-        FakePhone phone;
-        phone.receive(ListingReply({"game.jar"}));
+        FakePhone phone(ListingReply({"game.jar"}));
         phone.prompts.questionAnswers.enqueue(keep);
         phone.prompts.savePaths.enqueue(folder.filePath("game.jar"));
         QCOMPARE(run ? phone.link.copyAll(folder.path(), {{"game.jar", "game.jar"}}) : phone.startDownload(0), std::nullopt);
         answerReads(phone, onPhone, line);
 
-        QCOMPARE(phone.port.written.size(), reads);
-        // The pieces holding the failed entry, read again by the same requests.
+        // Four pieces, then the three holding the failed entry, read again by the same
+        // requests (in more rounds when every read damages it).
+        QCOMPARE(phone.port.written.size(), damage == "always" ? 13 : 7);
         QCOMPARE(phone.port.written.mid(4, 3), phone.port.written.mid(1, 3));
-        QCOMPARE(phone.view.stages.mid(0, 5), (QStringList{QStringLiteral("проверка…"),
-                                                           QStringLiteral("повторное чтение: 1 из 3 частей"),
-                                                           QStringLiteral("повторное чтение: 2 из 3 частей"),
-                                                           QStringLiteral("повторное чтение: 3 из 3 частей"),
-                                                           QStringLiteral("проверка…")}));
+        const QString checking = QStringLiteral("проверка…");
+        const QString again = QStringLiteral("повторное чтение: %1 из 3 частей");
+        QCOMPARE(phone.view.stages.mid(0, 5), (QStringList{checking, again.arg(1), again.arg(2), again.arg(3), checking}));
         const bool damaged = damage != "line";
         QCOMPARE(phone.view.checks.last().second, damaged ? ArchiveCheck::Verdict::Damaged : ArchiveCheck::Verdict::Sound);
         const QString warning = QStringLiteral("Файл «game.jar» повреждён на телефоне: b.bin не совпадает с контрольной "
@@ -206,62 +201,41 @@ private slots:
         QVERIFY(!phone.view.downloadRunning);
     }
 
-    void closingFramingLateStillStartsTheNextReplyClean()
-    {
-        FakePhone phone;
-        phone.receive(Listing.chopped(2));
-        phone.receive("\r");
-        phone.receive("\n");
-        QCOMPARE(phone.view.readableNames, Listed);
-
-        QCOMPARE(phone.startDownload(0), std::nullopt);
-        const QByteArray reply = ReadReply(phone.port.written.first().toLatin1(), "hi", 2);
-        // Cut right after "OK": the CR LF comes with the next piece.
-        phone.receive(reply.chopped(2));
-        QCOMPARE(phone.prompts.offeredBytes, QByteArrayList{"hi"});
-        phone.receive("\r\n" + Listing);
-        QCOMPARE(phone.view.readableNames, Listed + Listed);
-        QCOMPARE(phone.view.statusTexts.last(), QByteArray());
-    }
-
     void failedReadsSaveNothingAndLeaveNothingBehind_data()
     {
-        QTest::addColumn<QByteArray>("failure");
+        QTest::addColumn<QByteArray>("answer"); // to the second read, after its echo; empty: none
+        QTest::addColumn<QString>("port");      // open, lost with the answer, lost on writing, closed
         QTest::addColumn<QString>("message");
-        QTest::newRow("undecodable data") << QByteArray("\r\n*ERIF41X1:0,2\r\n\r\nOK\r\n")
+        QTest::newRow("undecodable data") << QByteArray("\r\n*ERIF41X1:0,2\r\n\r\nOK\r\n") << "open"
                                           << QStringLiteral("Ошибка в данных: файл не сохранён");
-        QTest::newRow("phone error") << QByteArray("\r\nERROR\r\n") << CommandError;
+        QTest::newRow("phone error") << QByteArray("\r\nERROR\r\n") << "open" << CommandError;
         const QString lost = QStringLiteral("5 /dev/fake: связь с телефоном потеряна (Input/output error)\n"
                                             "Копирование прервано, файл не сохранён.");
-        QTest::newRow("device lost") << QByteArray() << lost;
-        QTest::newRow("device lost under the next request") << QByteArray("lost") << lost;
-        QTest::newRow("device lost with the last bytes of a piece") << QByteArray("last bytes") << lost;
-        QTest::newRow("next request not written") << QByteArray("closed") << QStringLiteral("13 Port is not open");
+        const QByteArray piece = ReadReply({}, QByteArray(PieceLength, 'y'), PieceLength);
+        QTest::newRow("device lost") << QByteArray() << "lost" << lost;
+        QTest::newRow("device lost under the next request") << piece << "lost on writing" << lost;
+        QTest::newRow("device lost with the last bytes of a piece") << piece << "lost" << lost;
+        QTest::newRow("next request not written") << piece << "closed" << QStringLiteral("13 Port is not open");
     }
 
     void failedReadsSaveNothingAndLeaveNothingBehind()
     {
-        QFETCH(QByteArray, failure);
+        QFETCH(QByteArray, answer);
+        QFETCH(QString, port);
         QFETCH(QString, message);
-        FakePhone phone;
-        phone.receive(Listing);
+        FakePhone phone(Listing);
         QCOMPARE(phone.startDownload(1), std::nullopt);
-        phone.receive(ReadReply(phone.port.written.first().toLatin1(), QByteArray(PieceLength, 'x'), PieceLength));
-        if (failure.isEmpty()) {
+        phone.answer(ReadReply({}, QByteArray(PieceLength, 'x'), PieceLength));
+        phone.port.loseOnWrite = port == "lost on writing";
+        phone.port.open = port != "closed";
+        if (port == "lost")
+            phone.loseDevice(answer.isEmpty() ? QByteArray() : phone.lastRequest() + answer);
+        else
+            phone.answer(answer);
+        if (port == "lost on writing")
             phone.loseDevice();
-        } else if (failure == "lost") {
-            phone.port.loseOnWrite = true;
-            phone.receive(ReadReply(phone.port.written.last().toLatin1(), QByteArray(PieceLength, 'y'), PieceLength));
-            phone.loseDevice();
-        } else if (failure == "last bytes") {
-            phone.loseDevice(ReadReply(phone.port.written.last().toLatin1(), QByteArray(PieceLength, 'y'), PieceLength));
-        } else if (failure == "closed") {
-            phone.port.open = false;
-            phone.receive(ReadReply(phone.port.written.last().toLatin1(), QByteArray(PieceLength, 'y'), PieceLength));
+        else if (port == "closed")
             phone.port.open = true;
-        } else {
-            phone.receive(phone.port.written.last().toLatin1() + failure);
-        }
         QCOMPARE(phone.prompts.messageTexts(), QStringList{message});
         QVERIFY(phone.prompts.proposedNames.isEmpty());
         QVERIFY(!phone.view.downloadRunning);
@@ -275,21 +249,20 @@ private slots:
 
         // The next copy holds its own bytes only.
         QCOMPARE(phone.startDownload(0), std::nullopt);
-        phone.receive(ReadReply(phone.port.written.last().toLatin1(), "fresh", 5));
+        phone.answer(ReadReply({}, "fresh", 5));
         QCOMPARE(phone.prompts.offeredBytes, QByteArrayList{"fresh"});
         QCOMPARE(phone.prompts.proposedNames, QStringList{"game.jar"});
     }
 
     void progressCountsTheDigitsAsTheyArrive()
     {
-        FakePhone phone;
-        phone.receive(Listing);
+        FakePhone phone(Listing);
         QCOMPARE(phone.startDownload(0), std::nullopt);
         // Marked lines: the markers' letters are no data.
-        const QByteArray echo = phone.port.written.last().toLatin1();
+        const QByteArray echo = phone.lastRequest();
         const QByteArray reply = ReadReply(echo, QByteArray(PieceLength, 'z'), PieceLength, 4096);
         phone.receiveInPieces(reply, {echo.size() + 3, echo.size() + 7 + 1001, reply.indexOf(':')});
-        const QByteArray next = ReadReply(phone.port.written.last().toLatin1(), "abc", 3);
+        const QByteArray next = ReadReply(phone.lastRequest(), "abc", 3);
         phone.receive(next.first(next.indexOf(':') - 1));
         QCOMPARE(phone.view.progress, (QList<qint64>{0, 500, PieceLength, PieceLength, PieceLength + 2}));
     }
@@ -331,10 +304,9 @@ private slots:
         QFETCH(QByteArray, unasked);
         QFETCH(bool, echo);
         for (qsizetype cut = 0; cut < 80; ++cut) {
-            FakePhone phone;
-            phone.receive(Listing);
+            FakePhone phone(Listing);
             QCOMPARE(phone.startDownload(0), std::nullopt);
-            const QByteArray echoed = echo ? phone.port.written.last().toLatin1() : QByteArray();
+            const QByteArray echoed = echo ? phone.lastRequest() : QByteArray();
             const QByteArray reply = answer.isEmpty() ? QByteArray() : echoed + answer;
             const qsizetype heard = heardBefore < 0 ? reply.size() + heardBefore : qMin<qsizetype>(heardBefore, reply.size());
             phone.receive(unasked + reply.first(heard));
@@ -344,7 +316,7 @@ private slots:
 
             // Asked again at once, while the rest may still come.
             QCOMPARE(thenDownload ? phone.startDownload(1) : phone.link.refresh(), std::nullopt);
-            const QByteArray next = thenDownload ? ReadReply(phone.port.written.last().toLatin1(), "fresh", 5)
+            const QByteArray next = thenDownload ? ReadReply(phone.lastRequest(), "fresh", 5)
                                                  : echo ? Listing : ListingReply({"..", "game.jar", "Игра.jar"}, {});
             phone.receiveInPieces(reply.mid(heard) + next, {cut});
 
@@ -358,32 +330,16 @@ private slots:
         }
     }
 
-    void aReconnectedPhoneOwesNothing()
-    {
-        FakePhone phone;
-        phone.receive(Listing);
-        QCOMPARE(phone.startDownload(0), std::nullopt);
-        phone.receive(phone.port.written.last().toLatin1() + "\r\n*ERIF4142");
-        phone.link.cancelDownload();
-        phone.link.disconnectPort();
-        QCOMPARE(phone.link.connectPort(QStringLiteral("5"), QStringLiteral("115200")), std::nullopt);
-        // With echo off nothing would have ended the old reply's drain.
-        phone.receive(ListingReply({"a.jar"}, {}));
-        QCOMPARE(phone.view.readableNames, QStringList{"a.jar"});
-    }
-
     void endlessReplyIsDroppedAndTheLinkGoesOn()
     {
         const QString tooLong = QStringLiteral("Ответ телефона не кончается: больше 1 МБ без OK. Ответ отброшен.");
         for (const bool copying : {true, false}) {
-            FakePhone phone;
-            phone.receive(Listing);
+            FakePhone phone(Listing);
             if (copying)
                 QCOMPARE(phone.startDownload(0), std::nullopt);
-            phone.receive(copying ? phone.port.written.last().toLatin1() + "\r\n*ERIF" : ListingLine + "\r\n");
-            const QByteArray digits(64 * 1024, 'A');
+            phone.receive(copying ? phone.lastRequest() + "\r\n*ERIF" : ListingLine + "\r\n");
             for (int i = 0; i < 32; ++i)
-                phone.receive(digits);
+                phone.receive(QByteArray(64 * 1024, 'A'));
             QCOMPARE(phone.prompts.messageTexts(),
                      QStringList{copying ? tooLong + QStringLiteral("\nКопирование прервано, файл не сохранён.") : tooLong});
             QVERIFY(phone.state().echoBuffer.isEmpty() && phone.state().replyBuffer.isEmpty());
@@ -403,24 +359,20 @@ private slots:
         for (int i = 0; i < 64; ++i)
             QCOMPARE(drain.take(QByteArray(64 * 1024, 'A')), std::nullopt);
         QVERIFY(drain.heldSize() < 8);
-    }
 
-    void drainTakesAnEchoOnlyAtALineStart()
-    {
         // "AT" right behind a dropped reply's "OK" starts no line, so it is no echo.
-        ReplyDrain drain;
-        drain.add({});
-        drain.add({});
-        QCOMPARE(drain.take("OKAT+X\r\n\r\nOK\r\nrest"), QByteArray("\r\nrest"));
+        ReplyDrain twoOwed;
+        twoOwed.add({});
+        twoOwed.add({});
+        QCOMPARE(twoOwed.take("OKAT+X\r\n\r\nOK\r\nrest"), QByteArray("\r\nrest"));
     }
 
     void cancellingAgainBeforeThePhoneCaughtUp()
     {
         for (qsizetype cut = 0; cut < 120; ++cut) {
-            FakePhone phone;
-            phone.receive(Listing);
+            FakePhone phone(Listing);
             QCOMPARE(phone.startDownload(0), std::nullopt);
-            const QByteArray first = ReadReply(phone.port.written.last().toLatin1(), "first", 5);
+            const QByteArray first = ReadReply(phone.lastRequest(), "first", 5);
             phone.receive(first.first(50));
             phone.link.cancelDownload();
             QCOMPARE(phone.startDownload(0), std::nullopt);
@@ -438,28 +390,23 @@ private slots:
 
     void runOfCopiesSkipsWhatFailsAndEndsWithTheDevice()
     {
-        FakePhone phone;
-        phone.receive(ListingReply({"a.jar", "b.jar", "c.jar"}));
-        QList<CopyAll::Entry> entries;
-        for (qsizetype i = 0; i < phone.view.rawNames.size(); ++i)
-            entries.append({phone.view.rawNames.at(i), phone.view.readableNames.at(i)});
-        auto answer = [&](const QByteArray &tail) { phone.receive(phone.port.written.last().toLatin1() + tail); };
+        FakePhone phone(ListingReply({"a.jar", "b.jar", "c.jar"}));
+        const QList<CopyAll::Entry> entries{{"a.jar", "a.jar"}, {"b.jar", "b.jar"}, {"c.jar", "c.jar"}};
 
         // Undecodable data and a folder that cannot be written to: each file is
         // skipped with its reason, and the run goes on.
         QTemporaryDir folder;
         QCOMPARE(phone.link.copyAll(folder.filePath("missing"), entries), std::nullopt);
         QCOMPARE(phone.view.fileTitles, QStringList{QStringLiteral("1 из 3: a.jar")});
-        answer("\r\n*ERIF4X:0,1\r\n\r\nOK\r\n");
-        answer("\r\n*ERIF41:0,1\r\n\r\nOK\r\n");
-        answer("\r\nERROR\r\n");
-        QCOMPARE(phone.prompts.messages.size(), 1);
-        const QStringList lines = phone.prompts.messageTexts().first().split(QLatin1Char('\n'));
-        QCOMPARE(lines.size(), 4);
-        QCOMPARE(lines.at(0), QStringLiteral("Скопировано файлов: 0 из 3"));
-        QCOMPARE(lines.at(1), QStringLiteral("a.jar: Ошибка в данных"));
-        QVERIFY2(lines.at(2).startsWith(QStringLiteral("b.jar: ")) && lines.at(2).size() > 7, qPrintable(lines.at(2)));
-        QCOMPARE(lines.at(3), QStringLiteral("c.jar: Ошибочная комманда"));
+        phone.answer("\r\n*ERIF4X:0,1\r\n\r\nOK\r\n");
+        phone.answer("\r\n*ERIF41:0,1\r\n\r\nOK\r\n");
+        phone.answer("\r\nERROR\r\n");
+        // The system's own words for the unwritable folder follow the name.
+        const QString unwritable = phone.prompts.messageTexts().value(0).section(QLatin1Char('\n'), 2, 2);
+        QVERIFY2(unwritable.startsWith(QStringLiteral("b.jar: ")) && unwritable.size() > 7, qPrintable(unwritable));
+        QCOMPARE(phone.prompts.messageTexts(),
+                 QStringList{QStringLiteral("Скопировано файлов: 0 из 3\na.jar: Ошибка в данных\n") + unwritable
+                             + QStringLiteral("\nc.jar: Ошибочная комманда")});
         QCOMPARE(phone.port.written.size(), 3);
         QVERIFY(!phone.view.downloadRunning);
 
@@ -467,7 +414,7 @@ private slots:
         phone.prompts.messages.clear();
         QCOMPARE(phone.link.copyAll(folder.path(), entries), std::nullopt);
         phone.port.open = false;
-        answer("\r\n*ERIF41:0,1\r\n\r\nOK\r\n");
+        phone.answer("\r\n*ERIF41:0,1\r\n\r\nOK\r\n");
         QCOMPARE(phone.prompts.messageTexts(),
                  QStringList{QStringLiteral("Скопировано файлов: 1 из 3\nb.jar: 13 Port is not open\n"
                                             "c.jar: 13 Port is not open")});
@@ -479,8 +426,8 @@ private slots:
         // the last bytes it sent still count.
         phone.prompts.messages.clear();
         QCOMPARE(phone.link.copyAll(folder.path(), entries), std::nullopt);
-        answer("\r\n*ERIF41:0,1\r\n\r\nOK\r\n");
-        phone.loseDevice(phone.port.written.last().toLatin1() + "\r\n*ERIF42:0,1\r\n\r\nOK\r\n");
+        phone.answer("\r\n*ERIF41:0,1\r\n\r\nOK\r\n");
+        phone.loseDevice(phone.lastRequest() + "\r\n*ERIF42:0,1\r\n\r\nOK\r\n");
         QCOMPARE(phone.prompts.messageTexts(),
                  QStringList{phone.port.lostFailure.message()
                              + QStringLiteral("\nКопирование прервано, файл не сохранён.\nСкопировано файлов: 2 из 3")});
@@ -491,8 +438,9 @@ private slots:
         QCOMPARE(phone.link.copyAll(folder.path(), entries)->code, 13);
     }
 
-    void lampFollowsTheOpenPort()
+    void connectingAndTheLamp()
     {
+        // The lamp follows the open port.
         FakePhone phone;
         phone.port.event = SerialControl::LineErrorEvent;
         phone.link.MSC_OnComm();
@@ -501,12 +449,8 @@ private slots:
         phone.port.open = false;
         phone.receive("x");
         QCOMPARE(phone.view.lamp, std::nullopt);
-    }
 
-    void failedConnectLeavesThePortClosed()
-    {
-        FakePhone phone;
-        phone.port.open = false;
+        // A failed connect leaves the port closed.
         phone.port.handshakingFailure = Failure{FailureCode::SettingRefused,
                                                 QStringLiteral("/dev/fake: XON/XOFF flow control refused")};
         QCOMPARE(phone.link.connectPort(QStringLiteral("5"), QStringLiteral("115200"))->code, FailureCode::SettingRefused);
@@ -518,6 +462,17 @@ private slots:
         // Connect on an open port fails as busy and leaves it open.
         QCOMPARE(phone.link.connectPort(QStringLiteral("5"), QStringLiteral("115200"))->code, 3);
         QVERIFY(phone.port.open);
+
+        // A reconnected phone owes nothing.
+        phone.receive(Listing);
+        QCOMPARE(phone.startDownload(0), std::nullopt);
+        phone.answer("\r\n*ERIF4142");
+        phone.link.cancelDownload();
+        phone.link.disconnectPort();
+        QCOMPARE(phone.link.connectPort(QStringLiteral("5"), QStringLiteral("115200")), std::nullopt);
+        // With echo off nothing would have ended the old reply's drain.
+        phone.receive(ListingReply({"a.jar"}, {}));
+        QCOMPARE(phone.view.readableNames, QStringList{"a.jar"});
     }
 };
 

@@ -60,7 +60,6 @@ public:
     QList<QByteArray> rawNames;
     QStringList readableNames;
     QList<QByteArray> statusTexts;
-    QString commandLine;
     bool downloadRunning = false;
     QList<qint64> progress;
     QStringList fileTitles;
@@ -81,7 +80,7 @@ public:
         readableNames.append(readableName);
     }
     void setListingStatus(const QByteArray &line) override { statusTexts.append(line); }
-    void setCommandLine(const QString &command) override { commandLine = command; }
+    void setCommandLine(const QString &) override {}
     void setDownloadRunning(bool running) override { downloadRunning = running; }
     void showDownloadProgress(qint64 bytesReceived) override { progress.append(bytesReceived); }
     void showDownloadFile(const QString &title) override { fileTitles.append(title); }
@@ -119,9 +118,17 @@ struct FakePhone
     RecordingPrompts prompts;
     PhoneLink link{port, view, prompts};
 
-    FakePhone() { prompts.download = &link.state().download; }
+    // Given a listing reply, the phone has sent it.
+    explicit FakePhone(const QByteArray &listing = {})
+    {
+        prompts.download = &link.state().download;
+        if (!listing.isEmpty())
+            receive(listing);
+    }
 
     const Module1 &state() const { return link.state(); }
+    // The last request written, as the phone echoes it.
+    QByteArray lastRequest() const { return port.written.last().toLatin1(); }
     void receive(const QByteArray &piece)
     {
         port.event = SerialControl::ReceiveEvent;
@@ -137,6 +144,8 @@ struct FakePhone
         }
         receive(stream.mid(from));
     }
+    // The phone answers the last request, after echoing it.
+    void answer(const QByteArray &tail) { receive(lastRequest() + tail); }
     // The device goes, after the last bytes it sent are handled.
     void loseDevice(const QByteArray &lastBytes = {})
     {
