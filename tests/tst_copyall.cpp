@@ -68,35 +68,26 @@ private slots:
         QCOMPARE(readFile(target.filePath("z (2).jad")), files.value("z.jad"));
     }
 
-    void damagedFilesAreReadAgainOrNoted()
+    // a.jar is damaged on the line and read again, b.jar refused, c.jar damaged on
+    // the phone: each is saved, skipped or noted, and the run goes on.
+    void damagedAndRefusedFilesAreReadAgainSkippedOrNoted()
     {
         const JarEntry manifest{"META-INF/MANIFEST.MF", "Manifest-Version: 1.0\r\n"};
         QByteArray damaged = BuildJar({{"x.bin", randomBytes(5000, 8)}, manifest}).bytes;
         damaged[100] = char(damaged[100] ^ 1);
         const QMap<QString, QByteArray> files{{"a.jar", BuildJar({{"a.bin", randomBytes(9000, 9)}, manifest}).bytes},
-                                              {"b.jar", damaged}};
+                                              {"b.jar", "bbb"},
+                                              {"c.jar", damaged}};
         Session session;
-        QVERIFY(session.start(files, {"--corrupt-read", "1"}));
+        QVERIFY(session.start(files, {"--corrupt-read", "1", "--fail-read", "3"}));
         QTemporaryDir target;
         QVERIFY(copyAllInto(session, target.path()));
         QCOMPARE(session.prompts.messageTexts(),
-                 QStringList{QStringLiteral("Скопировано файлов: 2 из 2\nb.jar: сохранён, но повреждён (x.bin)")});
-        for (const QString &name : files.keys())
+                 QStringList{QStringLiteral("Скопировано файлов: 2 из 3\nb.jar: Ошибочная комманда\n"
+                                            "c.jar: сохранён, но повреждён (x.bin)")});
+        QCOMPARE(QDir(target.path()).entryList(QDir::Files), QStringList({"a.jar", "c.jar"}));
+        for (const QString &name : {"a.jar", "c.jar"})
             QCOMPARE(readFile(target.filePath(name)), files.value(name));
-    }
-
-    void aRefusedFileIsSkippedAndNamed()
-    {
-        const QMap<QString, QByteArray> files{{"a.jar", "aaa"}, {"b.jar", "bbb"}, {"c.jar", "ccc"}};
-        Session session;
-        QVERIFY(session.start(files, {"--fail-read", "2"}));
-        const QStringList order = rows(session.list);
-
-        QTemporaryDir target;
-        QVERIFY(copyAllInto(session, target.path()));
-        QCOMPARE(session.prompts.messageTexts(),
-                 QStringList{QStringLiteral("Скопировано файлов: 2 из 3\n%1: Ошибочная комманда").arg(order.at(1))});
-        QCOMPARE(QDir(target.path()).entryList(QDir::Files), QStringList({order.at(0), order.at(2)}));
     }
 
     void cancelKeepsWhatWasSavedAndTheLinkRecovers()
