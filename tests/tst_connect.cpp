@@ -18,6 +18,14 @@ const QString AboutText = QStringLiteral(
     "Также есть возможность скачивать \nJava-приложения с телефона на компьютер.\n"
     "Программа в Интернете: \nhttps://morvex.example.org/\n");
 
+// What a fresh main window tells the user on Connect with the port field saying port.
+QStringList toldOnConnect(const QString &port)
+{
+    WindowFixture main;
+    main.connectWith(port);
+    return main.prompts.messageTexts();
+}
+
 } // namespace
 
 class ConnectTest : public QObject
@@ -138,9 +146,7 @@ private slots:
             // opener finds the device busy.
             main.window.nmu_cmd_connect_Click();
             QCOMPARE(main.prompts.messageTexts(), QStringList{QStringLiteral("3 Port already open")});
-            WindowFixture latecomer;
-            latecomer.connectWith(field);
-            const QString busy = latecomer.prompts.messageTexts().join('\n');
+            const QString busy = toldOnConnect(field).join('\n');
             QVERIFY2(busy.startsWith(QStringLiteral("3 %1: ").arg(phone.slavePath())) && busy.contains(u"ModemManager")
                          && busy.contains(u"ID_MM_DEVICE_IGNORE=1"),
                      qPrintable(busy));
@@ -152,6 +158,7 @@ private slots:
 
     void openFailureSaysWhatToDo()
     {
+        const auto described = [](const OpenFailureFacts &given) { return DescribeOpenFailure(given).description; };
         // A missing device: the setting and the devices that exist.
         OpenFailureFacts facts{QSerialPort::DeviceNotFoundError, 5, "/dev/ttyS4", "No such file or directory",
                                false, {}, {"/dev/ttyACM0", "/dev/ttyUSB0"}};
@@ -166,18 +173,16 @@ private slots:
                  QStringLiteral("1 /dev/ttyACM3: No such file or directory. Pick the phone's device in the port "
                                 "list or type its path. Serial devices here: /dev/ttyACM0, /dev/ttyUSB0."));
         typed.serialDevices.clear();
-        QVERIFY(DescribeOpenFailure(typed).description.endsWith(
-            QStringLiteral("directory. No serial devices are connected: plug in the phone's cable.")));
+        QVERIFY(described(typed).endsWith(u"directory. No serial devices are connected: plug in the phone's cable."));
 
         // Five names at most.
         facts.serialDevices = {"/dev/ttyS0", "/dev/ttyS1", "/dev/ttyS2", "/dev/ttyS3", "/dev/ttyS4", "/dev/ttyS5"};
-        QVERIFY(DescribeOpenFailure(facts).description.endsWith(QStringLiteral(": /dev/ttyS0, /dev/ttyS1, "
-                                                                               "/dev/ttyS2, /dev/ttyS3, /dev/ttyS4, ….")));
+        QVERIFY(described(facts).endsWith(u": /dev/ttyS0, /dev/ttyS1, /dev/ttyS2, /dev/ttyS3, /dev/ttyS4, …."));
         facts.serialDevices.removeLast();
-        QVERIFY(DescribeOpenFailure(facts).description.endsWith(QStringLiteral(", /dev/ttyS4.")));
+        QVERIFY(described(facts).endsWith(u", /dev/ttyS4."));
         facts.serialDevices.clear();
-        QVERIFY(DescribeOpenFailure(facts).description.endsWith(
-            QStringLiteral(" No serial devices are connected: plug in the phone's cable, or set MORVEX_COM5 to its device.")));
+        QVERIFY(described(facts).endsWith(
+            u" No serial devices are connected: plug in the phone's cable, or set MORVEX_COM5 to its device."));
 
         // Denied access names the group to join.
         OpenFailureFacts denied{QSerialPort::PermissionError, 5, "/dev/ttyACM0", "Permission denied", true, "uucp", {}};
@@ -185,7 +190,7 @@ private slots:
                  QStringLiteral("2 /dev/ttyACM0: Permission denied. The device belongs to group uucp; join it "
                                 "with \"sudo usermod -aG uucp $USER\" and log in again."));
         denied.owningGroup.clear();
-        QVERIFY(DescribeOpenFailure(denied).description.contains(QStringLiteral("group dialout; join it")));
+        QVERIFY(described(denied).contains(u"group dialout; join it"));
     }
 
     void missingOrDeniedDeviceIsNamedWithWhatToDo()
@@ -193,26 +198,21 @@ private slots:
         // A port number names the device its setting gives and the setting; a typed
         // path that is not there has no setting to point at.
         qputenv("MORVEX_COM7", "/nonexistent/ttyUSB9");
-        WindowFixture byNumber;
-        byNumber.connectWith(QStringLiteral("7"));
-        WindowFixture byPath;
-        byPath.connectWith(QStringLiteral("/nonexistent/ttyACM7"));
-        QCOMPARE(byNumber.prompts.messages.size(), 1);
-        QCOMPARE(byPath.prompts.messages.size(), 1);
-        const QString number = byNumber.prompts.messages.first().text;
-        const QString path = byPath.prompts.messages.first().text;
-        QVERIFY2(number.startsWith(u"1 /nonexistent/ttyUSB9: ") && number.contains(u", or set MORVEX_COM7 to "),
-                 qPrintable(number));
-        QVERIFY2(path.startsWith(u"1 /nonexistent/ttyACM7: ") && !path.contains(u"MORVEX_COM"), qPrintable(path));
+        const QStringList number = toldOnConnect(QStringLiteral("7"));
+        const QStringList path = toldOnConnect(QStringLiteral("/nonexistent/ttyACM7"));
+        QCOMPARE(number.size(), 1);
+        QCOMPARE(path.size(), 1);
+        QVERIFY2(number[0].startsWith(u"1 /nonexistent/ttyUSB9: ") && number[0].contains(u", or set MORVEX_COM7 to "),
+                 qPrintable(number[0]));
+        QVERIFY2(path[0].startsWith(u"1 /nonexistent/ttyACM7: ") && !path[0].contains(u"MORVEX_COM"),
+                 qPrintable(path[0]));
 
         // A device this user may not open names the group to join.
         if (::geteuid() == 0)
             QSKIP("root may open any device node");
         PseudoTerminal locked;
         QVERIFY(::chmod(locked.slavePath().toLocal8Bit().constData(), 0) == 0);
-        WindowFixture denied;
-        denied.connectWith(locked.slavePath());
-        const QString text = denied.prompts.messageTexts().join('\n');
+        const QString text = toldOnConnect(locked.slavePath()).join('\n');
         QVERIFY2(text.startsWith(QStringLiteral("2 %1: ").arg(locked.slavePath())) && text.contains(u"usermod -aG"),
                  qPrintable(text));
     }

@@ -42,7 +42,7 @@ class DispatcherTest : public QObject
     Q_OBJECT
 
 private slots:
-    void replyInPiecesIsRoutedOnce()
+    void replyInPiecesIsRoutedOnceAndCounted()
     {
         FakePhone phone;
         // "OK" split between two pieces, the closing CR LF in a third.
@@ -69,6 +69,16 @@ private slots:
         phone.receive("\r\n" + Listing);
         QCOMPARE(phone.view.readableNames, Listed + Listed + Listed + Listed);
         QCOMPARE(phone.view.statusTexts.last(), QByteArray());
+
+        // The progress counts the digits as they arrive; in marked lines the markers'
+        // letters are no data.
+        QCOMPARE(phone.startDownload(0), std::nullopt);
+        const QByteArray echo = phone.lastRequest();
+        const QByteArray marked = ReadReply(echo, QByteArray(PieceLength, 'z'), PieceLength, 4096);
+        phone.receiveInPieces(marked, {echo.size() + 3, echo.size() + 7 + 1001, marked.indexOf(':')});
+        const QByteArray next = ReadReply(phone.lastRequest(), "abc", 3);
+        phone.receive(next.first(next.indexOf(':') - 1));
+        QCOMPARE(phone.view.progress, (QList<qint64>{0, 500, PieceLength, PieceLength, PieceLength + 2}));
     }
 
     void resultCodesEndExchangesAsSent()
@@ -252,19 +262,6 @@ private slots:
         phone.answer(ReadReply({}, "fresh", 5));
         QCOMPARE(phone.prompts.offeredBytes, QByteArrayList{"fresh"});
         QCOMPARE(phone.prompts.proposedNames, QStringList{"game.jar"});
-    }
-
-    void progressCountsTheDigitsAsTheyArrive()
-    {
-        FakePhone phone(Listing);
-        QCOMPARE(phone.startDownload(0), std::nullopt);
-        // Marked lines: the markers' letters are no data.
-        const QByteArray echo = phone.lastRequest();
-        const QByteArray reply = ReadReply(echo, QByteArray(PieceLength, 'z'), PieceLength, 4096);
-        phone.receiveInPieces(reply, {echo.size() + 3, echo.size() + 7 + 1001, reply.indexOf(':')});
-        const QByteArray next = ReadReply(phone.lastRequest(), "abc", 3);
-        phone.receive(next.first(next.indexOf(':') - 1));
-        QCOMPARE(phone.view.progress, (QList<qint64>{0, 500, PieceLength, PieceLength, PieceLength + 2}));
     }
 
     void cancelDropsWhatTheCancelledReadStillSends_data()

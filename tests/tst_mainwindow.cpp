@@ -13,18 +13,6 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-namespace {
-
-QStringList entries(const QComboBox *combo)
-{
-    QStringList texts;
-    for (int i = 0; i < combo->count(); ++i)
-        texts.append(combo->itemText(i));
-    return texts;
-}
-
-} // namespace
-
 class MainWindowTest : public QObject
 {
     Q_OBJECT
@@ -33,6 +21,12 @@ private slots:
     // The window as it starts, then as it follows its size, then with tool windows open.
     void startsAsDesignedFollowsItsSizeAndKeepsItsShortcuts()
     {
+        const auto entries = [](const QComboBox *combo) {
+            QStringList texts;
+            for (int i = 0; i < combo->count(); ++i)
+                texts.append(combo->itemText(i));
+            return texts;
+        };
         WindowFixture main;
         QVERIFY(showAndWait(&main.window));
         QCOMPARE(main.speedField->currentText(), QStringLiteral("115200"));
@@ -141,19 +135,17 @@ private slots:
     {
         ResizingControls controls{{0, 1440, 3615, 2595}, {0, 4080, 3375, 285}, {3480, 4200, 135, 135},
                                   {120, 1200, 3495, 120}, {2160, 0, 375, 375}};
+        const auto places = [&c = controls] {
+            return QList<QRect>{c.list2, c.txt2Write, c.comStatus, c.frame1, c.command2};
+        };
         ApplyResizeRule(controls, 3810, 5130);
-        QCOMPARE((QList<QRect>{controls.list2, controls.txt2Write, controls.comStatus, controls.frame1,
-                               controls.command2}),
-                 (QList<QRect>{{0, 1440, 3670, 2730}, {0, 4130, 3360, 285}, {3460, 4180, 135, 135},
-                               {120, 1200, 3470, 120}, {3310, 0, 375, 375}}));
+        QCOMPARE(places(), (QList<QRect>{{0, 1440, 3670, 2730}, {0, 4130, 3360, 285}, {3460, 4180, 135, 135},
+                                         {120, 1200, 3470, 120}, {3310, 0, 375, 375}}));
 
         // Too small: the failing sizes keep their values, everything else still follows.
         ApplyResizeRule(controls, 300, 2000);
-        QCOMPARE(controls.list2, QRect(0, 1440, 160, 2730));
-        QCOMPARE(controls.txt2Write, QRect(0, 1000, 3360, 285));
-        QCOMPARE(controls.comStatus.topLeft(), QPoint(-50, 1050));
-        QCOMPARE(controls.frame1.width(), 3470);
-        QCOMPARE(controls.command2.left(), -200);
+        QCOMPARE(places(), (QList<QRect>{{0, 1440, 160, 2730}, {0, 1000, 3360, 285}, {-50, 1050, 135, 135},
+                                         {120, 1200, 3470, 120}, {-200, 0, 375, 375}}));
     }
 
     void saveDialogShowsFilesWithoutADot()
