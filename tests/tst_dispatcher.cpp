@@ -202,6 +202,7 @@ private slots:
         const QString warning = QStringLiteral("Файл «game.jar» повреждён на телефоне: b.bin не совпадает с контрольной "
                                                "суммой. Сохранить как есть?");
         QCOMPARE(phone.prompts.questions, damaged && !run ? QStringList{warning} : QStringList());
+        QCOMPARE(phone.prompts.questionIcons, damaged && !run ? QList{Prompts::Icon::Warning} : QList<Prompts::Icon>());
         if (damage != "always")
             QCOMPARE(readFile(folder.filePath("game.jar")), !keep && damaged && !run ? "<missing>" : onPhone);
         if (run) {

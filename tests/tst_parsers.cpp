@@ -186,6 +186,7 @@ private slots:
         // Too long for the dialog's buffer with its terminator: taken as a cancel.
         QCOMPARE(cmnDialog::ShowSaveDialog(prompts, QStringLiteral("a.jar"), savePath), 0);
         QCOMPARE(savePath, QStringLiteral("a.jar"));
+        QCOMPARE(prompts.dialogFilters, QStringList(2, QStringLiteral("All files (*.*)")));
     }
 
     void savedNamesAreSafeOnBothFileSystems_data()
