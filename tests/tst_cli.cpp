@@ -181,10 +181,9 @@ private slots:
         // The simulator reads its files in the order of their names' bytes: c.jad is the second.
         QCOMPARE(cli.run({"get-all", "."}),
                  (Outcome{1, {}, u"Скопировано файлов: 2 из 3\nc.jad: Ошибочная комманда\n"_s}));
-        QCOMPARE(readFile(cli.workPath("a.jar")), QByteArray("mine"));
+        // Where the tool was told, with the names copy-all gives (tested with the windows).
+        QCOMPARE(cli.workFiles(), QStringList({"a (2).jar", "a.jar", "Игра.jar"}));
         QCOMPARE(readFile(cli.workPath("a (2).jar")), files.value("a.jar"));
-        QCOMPARE(readFile(cli.workPath("Игра.jar")), files.value("Игра.jar"));
-        QCOMPARE(cli.workFiles().size(), 3);
     }
 
     void refusesWhatItCannotDo_data()

@@ -3,6 +3,7 @@
 #include "support/phonereplies.h"
 #include "samples/jarbuilder.h"
 #include "support/session.h"
+#include "support/windowfixture.h"
 #include "windows/qtprompts.h"
 
 #ifndef Q_OS_WIN
@@ -12,7 +13,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
-#include <QLineEdit>
 #include <QMessageBox>
 #include <QTimer>
 
@@ -129,7 +129,8 @@ private slots:
         session.list->setFocus();
         QTest::keyClick(session.list, Qt::Key_Return);
         QCOMPARE(session.prompts.questions, QStringList{QStringLiteral("Скачать файл на комп?")});
-        QVERIFY(!session.copying());
+        QCOMPARE(session.prompts.questionIcons, QList{Prompts::Icon::Question});
+        QVERIFY(session.idle());
 
         // Yes, then Cancel in the Save dialog: nothing written, the old file kept.
         session.prompts.questionAnswers.enqueue(true);
@@ -176,8 +177,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(requests(), 2, 10000);
         QTest::qWait(300);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
-        QVERIFY(!session.copying());
-        QVERIFY(session.window->centralWidget()->isEnabled());
+        QVERIFY(session.idle());
 
         // Refreshed while the phone still sends the rest: the listing is right,
         // nothing was saved or asked, and no third piece was requested.
@@ -212,8 +212,7 @@ private slots:
         // Starting again is refused at once, and the window stays usable.
         session.window->List2_DblClick();
         QCOMPARE(session.prompts.messageTexts().last(), QStringLiteral("13 Port is not open"));
-        QVERIFY(session.window->centralWidget()->isEnabled());
-        QVERIFY(!session.copying());
+        QVERIFY(session.idle());
 
         // The cable is back, on a new line behind the same port.
         session.prompts.messages.clear();
@@ -272,29 +271,27 @@ private slots:
     void closeBoxEndsASilentDownload()
     {
         PseudoTerminal phone;
-        phone.mapToPort(5);
-        ScriptedPrompts prompts;
-        Form1 window(prompts);
-        window.show();
-        window.btnConnect_Click();
+        WindowFixture main;
+        main.window.show();
+        main.connectWith(phone.slavePath());
         QCOMPARE(phone.read(ListingLine.size()), ListingLine);
         phone.write(ListingLine + "\r\n*ELIF: \"732E6A6172\",1,0\r\n\r\nOK\r\n");
-        auto *list = window.findChild<QListWidget *>("List2");
+        auto *list = main.control<QListWidget>("List2");
         QTRY_COMPARE(rows(list), QStringList{"s.jar"});
 
         // Nothing selected: nothing happens. Then the phone takes the request for
         // the selected entry, the first thing written since the listing, and never
         // answers; the close box still works.
-        window.btnDownload_Click();
-        QVERIFY(window.centralWidget()->isEnabled());
+        main.window.btnDownload_Click();
+        QVERIFY(main.window.centralWidget()->isEnabled());
         list->setCurrentRow(0);
-        window.btnDownload_Click();
+        main.window.btnDownload_Click();
         const QByteArray request = readRequests("s.jar", 0);
         QCOMPARE(phone.read(request.size()), request);
-        QVERIFY(!window.centralWidget()->isEnabled());
-        QVERIFY(window.close());
-        QVERIFY(!window.isVisible());
-        QVERIFY(prompts.messages.isEmpty());
+        QVERIFY(!main.window.centralWidget()->isEnabled());
+        QVERIFY(main.window.close());
+        QVERIFY(!main.window.isVisible());
+        QVERIFY(main.prompts.messages.isEmpty());
     }
 #endif
 };

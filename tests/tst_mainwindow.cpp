@@ -3,6 +3,7 @@
 #include "app/noticetext.h"
 #include "app/resizerule.h"
 #include "app/serialdevices.h"
+#include "support/jobhelpers.h"
 #include "support/windowfixture.h"
 #include "windows/qtprompts.h"
 
@@ -21,12 +22,6 @@ private slots:
     // The window as it starts, then as it follows its size, then with tool windows open.
     void startsAsDesignedFollowsItsSizeAndKeepsItsShortcuts()
     {
-        const auto entries = [](const QComboBox *combo) {
-            QStringList texts;
-            for (int i = 0; i < combo->count(); ++i)
-                texts.append(combo->itemText(i));
-            return texts;
-        };
         WindowFixture main;
         QVERIFY(showAndWait(&main.window));
         QCOMPARE(main.speedField->currentText(), QStringLiteral("115200"));
@@ -34,12 +29,12 @@ private slots:
         for (int n = 1; n <= 20; ++n)
             ports.append(QString::number(n));
         // After the numbers, the devices present: looked for again when the list opens.
-        QCOMPARE(entries(main.portField), ports + SerialDeviceNames());
+        QCOMPARE(rows(main.portField), ports + SerialDeviceNames());
         main.portField->showPopup();
-        QCOMPARE(entries(main.portField), ports + SerialDeviceNames());
+        QCOMPARE(rows(main.portField), ports + SerialDeviceNames());
         main.portField->hidePopup();
         QCOMPARE(main.portField->currentText(), QStringLiteral("5"));
-        QCOMPARE(entries(main.speedField), QStringList({"256000", "128000", "115200", "57600", "56000", "38400",
+        QCOMPARE(rows(main.speedField), QStringList({"256000", "128000", "115200", "57600", "56000", "38400",
                                                         "19200", "14400", "9600"}));
 
         QCOMPARE(main.window.windowTitle(), QStringLiteral("Vantor Morvex v0.92"));

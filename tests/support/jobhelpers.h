@@ -6,11 +6,13 @@
 #include <QLabel>
 #include <QListWidget>
 
-inline QStringList rows(const QListWidget *list)
+// The texts of a list's or a combo box's entries, in order.
+template<typename List>
+QStringList rows(const List *list)
 {
     QStringList texts;
     for (int i = 0; i < list->count(); ++i)
-        texts.append(list->item(i)->text());
+        texts.append(list->model()->index(i, 0).data().toString());
     return texts;
 }
 

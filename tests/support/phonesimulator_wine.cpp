@@ -12,10 +12,9 @@ namespace {
 QString unixPath(const QString &path)
 {
     using ToUnix = char *(CDECL *)(const wchar_t *);
-    const auto toUnix = reinterpret_cast<ToUnix>(
+    static const auto toUnix = reinterpret_cast<ToUnix>(
         reinterpret_cast<void *>(GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
-    char *converted = toUnix ? toUnix(reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(path).utf16()))
-                             : nullptr;
+    char *converted = toUnix ? toUnix(QDir::toNativeSeparators(path).toStdWString().c_str()) : nullptr;
     const QString result = QString::fromUtf8(converted);
     HeapFree(GetProcessHeap(), 0, converted);
     return result;

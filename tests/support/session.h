@@ -63,6 +63,8 @@ struct Session
 
     // The copying notice shows while a copy runs.
     bool copying() const { return window->findChild<QPlainTextEdit *>("Text1")->isVisible(); }
+    // No copy runs, and the window takes input.
+    bool idle() const { return !copying() && window->centralWidget()->isEnabled(); }
 
     // Double-clicks the entry and waits until its download has ended and the window
     // takes input again.
@@ -74,7 +76,7 @@ struct Session
         const QPoint place = list->visualItemRect(found.first()).center();
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, place);
         QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, place);
-        return copying() && QTest::qWaitFor([&] { return !copying(); }, 30000) && window->centralWidget()->isEnabled();
+        return copying() && QTest::qWaitFor([&] { return idle(); }, 30000);
     }
 
     QString savePath(const QString &name) const { return saveFolder.filePath(name); }

@@ -4,10 +4,7 @@
 #include "app/openfailure.h"
 #include "app/serialdevices.h"
 #include "support/session.h"
-#include "windows/debugForm.h"
-
-#include <QComboBox>
-#include <QLineEdit>
+#include "support/windowfixture.h"
 
 #include <windows.h>
 
@@ -48,11 +45,9 @@ private slots:
         QVERIFY2(SerialDeviceNames().contains(QStringLiteral("CNCA0")), qPrintable(SerialDeviceNames().join(' ')));
         // Wine serves no device under such a name, so opening it fails; but it is that
         // device that is asked for, not a port number.
-        ScriptedPrompts prompts;
-        Form1 window(prompts);
-        window.findChild<QComboBox *>("Combo1")->setEditText(QStringLiteral("CNCA0"));
-        window.btnConnect_Click();
-        const QStringList texts = prompts.messageTexts();
+        WindowFixture main;
+        main.connectWith(QStringLiteral("CNCA0"));
+        const QStringList texts = main.prompts.messageTexts();
         QCOMPARE(texts.size(), 1);
         QVERIFY2(texts.first().startsWith(QStringLiteral("1 CNCA0: ")), qPrintable(texts.first()));
     }
