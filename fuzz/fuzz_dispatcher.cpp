@@ -112,8 +112,8 @@ void checkViewConsistent(const FakeView &view)
     FUZZ_CHECK(view.rawNames.size() == view.readableNames.size());
     for (qsizetype i = 0; i < view.rawNames.size(); ++i) {
         const QByteArray &raw = view.rawNames.at(i);
-        FUZZ_CHECK(raw.contains('.') && raw != "." && raw != "..");
-        FUZZ_CHECK(view.readableNames.at(i) == QString::fromUtf8(raw.split('\0').constFirst()));
+        FUZZ_CHECK(IsListedName(raw));
+        FUZZ_CHECK(view.readableNames.at(i) == ReadableName(raw));
     }
 }
 
@@ -302,7 +302,7 @@ void fuzzDescribedPhone(const Header &header, QByteArrayView body)
     // What the phone served must be what the program made of it.
     const bool listingLost = phone.fault == Phone::Fault::DeviceLost && phone.faultAt == 0;
     QByteArrayList listed = listingLost ? QByteArrayList() : phone.names;
-    listed.removeIf([](const QByteArray &name) { return !name.contains('.') || name == "." || name == ".."; });
+    listed.removeIf([](const QByteArray &name) { return !IsListedName(name); });
     FUZZ_CHECK(cut.view.rawNames == listed);
     // Finished, failed or cut off: the window takes input again.
     FUZZ_CHECK(!cut.view.downloadRunning);

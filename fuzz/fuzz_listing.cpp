@@ -39,7 +39,7 @@ std::pair<QList<QByteArray>, std::optional<QByteArray>> expectedListing(QByteArr
         if (!IsWholeHex(field))
             break;
         const QByteArray name = QByteArray::fromHex(field.toByteArray());
-        if (name.contains('.') && name != "." && name != "..")
+        if (IsListedName(name))
             names.append(name);
     }
     return {names, std::nullopt};
@@ -74,7 +74,7 @@ void FuzzOneInput(QByteArrayView reply)
         const ListedName &name = listing.names.at(i);
         FUZZ_CHECK(name.rawName == expectedNames.at(i));
         FUZZ_CHECK(!IsSkippedName(name.rawName) && name.rawName != ".");
-        FUZZ_CHECK(name.readableName == QString::fromUtf8(name.rawName.split('\0').constFirst()));
+        FUZZ_CHECK(name.readableName == ReadableName(name.rawName));
     }
     FUZZ_CHECK(listing.statusLine == expectedStatusLine);
     FUZZ_CHECK(!listing.statusLine || !listing.statusLine->contains("\r\n"));

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QByteArrayList>
 #include <QByteArrayView>
+#include <QString>
 
 #include <algorithm>
 #include <cstdio>
@@ -26,3 +28,8 @@ inline bool IsWholeHex(QByteArrayView text)
     const auto isDigit = [](char c) { return QByteArrayView("0123456789ABCDEFabcdef").contains(c); };
     return text.size() % 2 == 0 && std::all_of(text.begin(), text.end(), isDigit);
 }
+
+// A name the phone sent is listed when it has a dot and is neither "." nor "..",
+// and reads as its UTF-8 text up to the first NUL.
+inline bool IsListedName(const QByteArray &name) { return name.contains('.') && name != "." && name != ".."; }
+inline QString ReadableName(const QByteArray &name) { return QString::fromUtf8(name.split('\0').constFirst()); }

@@ -219,7 +219,7 @@ private slots:
         session.list->clear();
         session.phone = ServeFiles(session.phoneFolder, {});
         QVERIFY(session.phone);
-        session.phone->mapToPort(5);
+        session.phone->mapToPort(Session::Port);
         session.window->btnConnect_Click();
         QCOMPARE(session.prompts.messageTexts(), QStringList());
         QTRY_COMPARE(rows(session.list), QStringList{"long.jar"});

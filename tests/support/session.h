@@ -28,6 +28,9 @@ inline QByteArray readRequests(const QString &name, qint64 size)
 // The program, connected to a simulator serving one folder.
 struct Session
 {
+    // The COM port the phone is put behind.
+    static constexpr int Port = 5;
+
     QTemporaryDir phoneFolder;
     QTemporaryDir saveFolder;
     ScriptedPrompts prompts;
@@ -50,7 +53,7 @@ struct Session
         phone = ServeFiles(phoneFolder, files, options);
         if (!phone)
             return false;
-        phone->mapToPort(5);
+        phone->mapToPort(Port);
         prompts.modalMilliseconds = 20;
         window = std::make_unique<Form1>(otherPrompts ? *otherPrompts : prompts);
         window->show();
@@ -84,7 +87,7 @@ struct Session
     QString portName() const
     {
 #ifdef Q_OS_WIN
-        return QStringLiteral("COM5");
+        return QStringLiteral("COM%1").arg(Port);
 #else
         return phone->devicePath();
 #endif
