@@ -263,15 +263,36 @@ void ReceiveDispatcher::handleFileReadReply()
         m_view.showDownloadProgress(download.fileData.size());
         stopUnlessWritten(requestPiece(download.chunkIndex));
         break;
+    case ChunkOutcome::Garbled:
+        // The piece just asked for, once more.
+        --download.chunkIndex;
+        readAgainFromLine(download.chunkIndex);
+        break;
     case ChunkOutcome::BadData:
-        if (m_run) {
-            skipInRun(QStringLiteral("Ошибка в данных"));
-            break;
-        }
-        m_prompts.message(QStringLiteral("Ошибка в данных: файл не сохранён"), Prompts::Icon::None);
-        endDownload();
+        abandonCopy(QStringLiteral("Ошибка в данных"));
         break;
     }
+}
+
+void ReceiveDispatcher::readAgainFromLine(qint64 &piece)
+{
+    Download &download = m_link.download;
+    if (download.lineRetries == MaxLineRetries) {
+        abandonCopy(QStringLiteral("Ответ телефона искажён на линии"));
+        return;
+    }
+    ++download.lineRetries;
+    stopUnlessWritten(requestPiece(piece));
+}
+
+void ReceiveDispatcher::abandonCopy(const QString &why)
+{
+    if (m_run) {
+        skipInRun(why);
+        return;
+    }
+    m_prompts.message(why + QStringLiteral(": файл не сохранён"), Prompts::Icon::None);
+    endDownload();
 }
 
 void ReceiveDispatcher::checkCopy()
@@ -315,9 +336,14 @@ void ReceiveDispatcher::takeRereadPiece()
     Download &download = m_link.download;
     const ChunkReply reply = ParseChunkReply(download.chunkReply);
     download.chunkReply.clear();
-    // Data that cannot be decoded is as damaged as data that differs: a further
-    // round reads it again.
-    download.repair->take(download.fileData, reply.data.value_or(QByteArray()));
+    // A piece read again must come as it came the first time, in length at least;
+    // one that does not is never spliced in.
+    if (!reply.data || reply.garbled() || !download.repair->take(download.fileData, *reply.data)) {
+        qint64 piece = download.repair->piece();
+        readAgainFromLine(piece);
+        return;
+    }
+    download.lineRetries = 0;
     if (download.repair->roundDone())
         checkCopy();
     else

@@ -49,6 +49,11 @@ private:
     void checkCopy();
     void rereadPiece();
     void takeRereadPiece();
+    // Asks for a piece the line garbled once more, or gives the copy up when it
+    // came garbled too often.
+    void readAgainFromLine(qint64 &piece);
+    // Ends a copy whose data cannot be had: the message, or in a run the reason.
+    void abandonCopy(const QString &why);
     // damagedEntry: what failed the check of a file damaged on the phone.
     void saveCopy(const QString &damagedEntry);
     // A request that could not be written ends the copy, unless the device went.

@@ -37,10 +37,13 @@ void checkAnyReply(QByteArrayView reply)
     download.chunkReply = reply.toByteArray();
     const ChunkOutcome outcome = ParseChunk(download);
     FUZZ_CHECK(download.chunkReply.isEmpty());
+    const bool garbled = parsed.data && parsed.count
+                         && (*parsed.count > PieceLength || *parsed.count != parsed.data->size());
     FUZZ_CHECK(outcome == (!parsed.data ? ChunkOutcome::BadData
+                           : garbled ? ChunkOutcome::Garbled
                            : parsed.fileComplete ? ChunkOutcome::FileComplete : ChunkOutcome::NeedMore));
-    // Bad data adds nothing.
-    FUZZ_CHECK(download.fileData == before + parsed.data.value_or(QByteArray()));
+    // Bad or garbled data adds nothing.
+    FUZZ_CHECK(download.fileData == before + (garbled ? QByteArray() : parsed.data.value_or(QByteArray())));
 }
 
 // Input: two bytes of count, a byte of layout, then the piece's bytes.
@@ -65,6 +68,8 @@ void checkBuiltReply(QByteArrayView input)
     const ChunkReply parsed = ParseChunkReply(reply);
     FUZZ_CHECK(parsed.data == piece);
     FUZZ_CHECK(parsed.fileComplete == (count != PieceLength));
+    FUZZ_CHECK(parsed.count == count);
+    FUZZ_CHECK(parsed.garbled() == (count > PieceLength || count != piece.size()));
     checkAnyReply(reply);
 }
 

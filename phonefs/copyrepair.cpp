@@ -20,17 +20,16 @@ bool CopyRepair::startRound(const ArchiveCheck &check, qint64 fileSize)
     return !m_pieces.isEmpty();
 }
 
-void CopyRepair::take(QByteArray &fileData, const QByteArray &pieceData)
+bool CopyRepair::take(QByteArray &fileData, const QByteArray &pieceData)
 {
     const qint64 at = piece() * PieceLength;
     const qint64 length = qMin(PieceLength, fileData.size() - at);
+    if (pieceData.size() != length)
+        return false;
     ++m_next;
-    if (pieceData.size() != length) {
-        m_changed = true;
-        return;
-    }
     if (QByteArrayView(fileData).sliced(at, length) != pieceData) {
         m_changed = true;
         fileData.replace(at, length, pieceData);
     }
+    return true;
 }

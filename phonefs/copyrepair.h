@@ -25,8 +25,9 @@ public:
     bool roundDone() const { return m_next == m_pieces.size(); }
 
     // The piece as read again, spliced into fileData in place of what was there.
-    // Data of another length than the piece cannot be placed and is taken as damaged.
-    void take(QByteArray &fileData, const QByteArray &pieceData);
+    // Data of another length than the piece's first read is garbled or the file
+    // changed: it is not placed, and false asks for the piece once more.
+    bool take(QByteArray &fileData, const QByteArray &pieceData);
 
 private:
     int m_round = 0;

@@ -71,6 +71,7 @@ void Download::end()
     fileData.clear();
     precheck.reset();
     repair.reset();
+    lineRetries = 0;
 }
 
 QString ChunkCommand(QByteArrayView phonePath, qint64 chunkIndex)
@@ -113,7 +114,8 @@ ChunkReply ParseChunkReply(QByteArrayView reply)
                                 .toByteArray()
                                 .trimmed()
                                 .toLongLong(&isNumber);
-    return ChunkReply{DecodeHex(data), isNumber && count != PieceLength};
+    return ChunkReply{DecodeHex(data), isNumber ? std::optional<qint64>(count) : std::nullopt,
+                      isNumber && count != PieceLength};
 }
 
 qint64 PieceProgress::bytesIn(QByteArrayView reply)
@@ -168,6 +170,9 @@ ChunkOutcome ParseChunk(Download &download)
     download.chunkReply.clear();
     if (!reply.data)
         return ChunkOutcome::BadData;
+    if (reply.garbled())
+        return ChunkOutcome::Garbled;
+    download.lineRetries = 0;
     const bool firstPiece = download.fileData.isEmpty();
     AppendGrowing(download.fileData, *reply.data);
     // A JAR's entries are checked as they come in, while the line brings the rest.

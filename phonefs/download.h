@@ -31,6 +31,8 @@ struct Download
     std::unique_ptr<ArchivePrecheck> precheck;
     // Once the file is complete and its check failed: the pieces read again.
     std::optional<CopyRepair> repair;
+    // How often the piece now asked for was read again because the line garbled it.
+    int lineRetries = 0;
 
     // Reading from piece 0, with nothing left of an earlier copy.
     void start(const QByteArray &raw, const QString &readable);
@@ -49,12 +51,21 @@ QString ChunkCommand(QByteArrayView phonePath, qint64 chunkIndex);
 // The full phone path of a listed file: the folder followed by its raw name.
 QByteArray PhonePath(const Module1 &link, QByteArrayView rawName);
 
+// A garbled reply is read again this many times before the copy is given up.
+constexpr int MaxLineRetries = 3;
+
 struct ChunkReply
 {
     // The piece's bytes; nullopt when its hex text cannot be decoded.
     std::optional<QByteArray> data;
+    // The byte count the reply states; nullopt when it is no number.
+    std::optional<qint64> count;
     // True when the reply's count is a number other than 65535.
     bool fileComplete = false;
+
+    // The count disagrees with the data it came with, or is more than was asked
+    // for: the line changed the reply on its way, and nothing of it can be trusted.
+    bool garbled() const { return count && (*count > PieceLength || (data && data->size() != *count)); }
 };
 
 // Takes a file-read reply apart: after the first CR LF "*ERIF" marker (further
@@ -80,8 +91,8 @@ private:
     qint64 m_digits = 0;
 };
 
-enum class ChunkOutcome { NeedMore, FileComplete, BadData };
+enum class ChunkOutcome { NeedMore, FileComplete, BadData, Garbled };
 
 // Parses download.chunkReply, appends its bytes to download.fileData (and to the
-// pre-check of a JAR) and empties it.
+// pre-check of a JAR) and empties it. A garbled reply adds nothing.
 ChunkOutcome ParseChunk(Download &download);

@@ -212,6 +212,63 @@ private slots:
         QVERIFY(!phone.view.downloadRunning);
     }
 
+    void garbledRepliesAreReadAgain_data()
+    {
+        QTest::addColumn<QString>("garble"); // what the line does to a reply: its count or its data
+        QTest::addColumn<int>("times");      // to how many reads of the piece in a row
+        QTest::addColumn<bool>("jar");       // garbled when the piece is read again for the check
+        QTest::addColumn<bool>("run");
+        QTest::newRow("count 10 higher") << "count" << 1 << false << false;
+        QTest::newRow("last byte lost") << "data" << 1 << false << false;
+        QTest::newRow("garbled three times") << "count" << 3 << false << false;
+        QTest::newRow("garbled four times") << "data" << 4 << false << false;
+        QTest::newRow("garbled four times, in a run") << "count" << 4 << false << true;
+        QTest::newRow("read again for the check") << "count" << 1 << true << false;
+        QTest::newRow("read again for the check, lost byte") << "data" << 1 << true << false;
+    }
+
+    void garbledRepliesAreReadAgain()
+    {
+        QFETCH(QString, garble);
+        QFETCH(int, times);
+        QFETCH(bool, jar);
+        QFETCH(bool, run);
+        const QByteArray file = jar ? BuildJar({{"a.bin", randomBytes(200000, 4), false}}).bytes : randomBytes(150000, 5);
+        // A JAR's third piece has a digit changed once, so the check reads it again.
+        const qint64 garbledAt = jar ? 2 * PieceLength : PieceLength;
+        int reads = 0;
+        const auto line = [&](qint64 offset, QByteArray &reply) {
+            if (offset != garbledAt || reads++ > times - !jar)
+                return;
+            const qsizetype colon = reply.indexOf(':');
+            if (jar && reads == 1)
+                reply[colon - 1] = reply[colon - 1] == '0' ? '1' : '0';
+            else if (garble == "count")
+                reply.replace(":0,65535\r\n", ":0,65545\r\n");
+            else
+                reply.remove(colon - 2, 2);
+        };
+        QTemporaryDir folder;
+        FakePhone phone(ListingReply({"game.jar"}));
+        phone.prompts.savePaths.enqueue(folder.filePath("game.jar"));
+        QCOMPARE(run ? phone.link.copyAll(folder.path(), {{"game.jar", "game.jar"}}) : phone.startDownload(0), std::nullopt);
+        answerReads(phone, file, line);
+
+        const bool saved = times <= MaxLineRetries;
+        const QStringList asked = phone.port.written;
+        QCOMPARE(asked.count(asked.at(garbledAt / PieceLength)), 1 + qMin(times, MaxLineRetries) + jar);
+        QCOMPARE(asked.size(), saved ? (jar ? 8 : 3) + times : 2 + MaxLineRetries);
+        QCOMPARE(readFile(folder.filePath("game.jar")), saved ? file : "<missing>");
+        const QString why = QStringLiteral("Ответ телефона искажён на линии");
+        if (!saved) {
+            QCOMPARE(phone.prompts.messageTexts(),
+                     QStringList{run ? QStringLiteral("Скопировано файлов: 0 из 1\ngame.jar: ") + why
+                                     : why + QStringLiteral(": файл не сохранён")});
+        }
+        QVERIFY(phone.prompts.questions.isEmpty());
+        QVERIFY(!phone.view.downloadRunning);
+    }
+
     void failedReadsSaveNothingAndLeaveNothingBehind_data()
     {
         QTest::addColumn<QByteArray>("answer"); // to the second read, after its echo; empty: none

@@ -82,6 +82,8 @@ private slots:
         QTest::newRow("one piece, on the line") << onePiece << QStringList{"--corrupt-read", "1"} << false;
         QTest::newRow("four pieces, on the line")
             << fourPieces << QStringList{"--corrupt-read", "3", "--split", "anywhere", "--max-piece", "3000"} << false;
+        QTest::newRow("count garbled on the line") << fourPieces << QStringList{"--bad-count-read", "2"} << false;
+        QTest::newRow("byte lost on the line") << fourPieces << QStringList{"--short-data-read", "3"} << false;
         fourPieces[150000] = char(fourPieces[150000] ^ 0x40);
         QTest::newRow("on the phone") << fourPieces << QStringList() << true;
     }

@@ -103,47 +103,57 @@ private slots:
     {
         QTest::addColumn<QByteArray>("reply");
         QTest::addColumn<std::optional<QByteArray>>("data"); // nullopt: the digits cannot be decoded
-        QTest::addColumn<bool>("complete");
+        QTest::addColumn<ChunkOutcome>("outcome");
         const auto row = [](const char *name, const QByteArray &reply, const std::optional<QByteArray> &data,
-                            bool complete = false) { QTest::newRow(name) << reply << data << complete; };
+                            ChunkOutcome outcome) { QTest::newRow(name) << reply << data << outcome; };
         const QByteArray echo = "AT*ERIF=\"2F\",0,65535\r";
-        row("short piece", echo + "\r\n*ERIF4142:0,2\r\n\r\nOK\r\n", "AB", true);
-        row("data on two lines", echo + "\r\n*ERIF4142\r\n*ERIF4344:0,4\r\n\r\nOK\r\n", "ABCD", true);
-        row("full piece", echo + "\r\n*ERIF41:0,65535\r\n\r\nOK\r\n", "A");
-        row("count read from five characters", echo + "\r\n*ERIF41:0,655350\r\n\r\nOK\r\n", "A");
-        row("count with more fields", echo + "\r\n*ERIF41:0,1,x\r\n\r\nOK\r\n", "A", true);
-        row("count is zero past the end", echo + "\r\n*ERIF:0,0\r\n\r\nOK\r\n", "", true);
-        row("no comma: the field list is the count", echo + "\r\n*ERIF41:7\r\n\r\nOK\r\n", "A", true);
-        row("garbage count asks for more", echo + "\r\n*ERIF41:0,zz\r\n\r\nOK\r\n", "A");
-        row("an empty field before the count asks for more", echo + "\r\n*ERIF41::0,2\r\n\r\nOK\r\n", "A");
-        row("only OK", "\r\nOK\r\n", "");
-        row("echo off", "\r\n*ERIF4142:0,2\r\n\r\nOK\r\n", "AB", true);
-        row("lower-case digits", echo + "\r\n*ERIFff0a:0,2\r\n\r\nOK\r\n", "\xff\n", true);
-        row("not a digit", "AT*ERIF\r\n*ERIF41G2:0,2\r\n\r\nOK\r\n", std::nullopt);
-        row("odd digits", "AT*ERIF\r\n*ERIF414:0,2\r\n\r\nOK\r\n", std::nullopt);
+        const QByteArray full(PieceLength, 'A');
+        const QByteArray fullReply = echo + "\r\n*ERIF" + full.toHex();
+        row("short piece", echo + "\r\n*ERIF4142:0,2\r\n\r\nOK\r\n", "AB", ChunkOutcome::FileComplete);
+        row("data on two lines", echo + "\r\n*ERIF4142\r\n*ERIF4344:0,4\r\n\r\nOK\r\n", "ABCD", ChunkOutcome::FileComplete);
+        row("full piece", fullReply + ":0,65535\r\n\r\nOK\r\n", full, ChunkOutcome::NeedMore);
+        row("count read from five characters", fullReply + ":0,655350\r\n\r\nOK\r\n", full, ChunkOutcome::NeedMore);
+        row("count with more fields", echo + "\r\n*ERIF41:0,1,x\r\n\r\nOK\r\n", "A", ChunkOutcome::FileComplete);
+        row("count is zero past the end", echo + "\r\n*ERIF:0,0\r\n\r\nOK\r\n", "", ChunkOutcome::FileComplete);
+        row("no comma: the field list is the count", echo + "\r\n*ERIF41:1\r\n\r\nOK\r\n", "A", ChunkOutcome::FileComplete);
+        row("garbage count asks for more", echo + "\r\n*ERIF41:0,zz\r\n\r\nOK\r\n", "A", ChunkOutcome::NeedMore);
+        row("an empty field before the count asks for more", echo + "\r\n*ERIF41::0,2\r\n\r\nOK\r\n", "A", ChunkOutcome::NeedMore);
+        row("only OK", "\r\nOK\r\n", "", ChunkOutcome::NeedMore);
+        row("echo off", "\r\n*ERIF4142:0,2\r\n\r\nOK\r\n", "AB", ChunkOutcome::FileComplete);
+        row("lower-case digits", echo + "\r\n*ERIFff0a:0,2\r\n\r\nOK\r\n", "\xff\n", ChunkOutcome::FileComplete);
+        // A count the data contradict, or more than was asked for, was changed on the line.
+        row("count above a piece", fullReply + ":0,65545\r\n\r\nOK\r\n", full, ChunkOutcome::Garbled);
+        row("count above the data", echo + "\r\n*ERIF4142:0,3\r\n\r\nOK\r\n", "AB", ChunkOutcome::Garbled);
+        row("count below the data", echo + "\r\n*ERIF4142:0,1\r\n\r\nOK\r\n", "AB", ChunkOutcome::Garbled);
+        row("full count, a byte short", echo + "\r\n*ERIF" + full.chopped(1).toHex() + ":0,65535\r\n\r\nOK\r\n",
+            full.chopped(1), ChunkOutcome::Garbled);
+        row("not a digit", "AT*ERIF\r\n*ERIF41G2:0,2\r\n\r\nOK\r\n", std::nullopt, ChunkOutcome::BadData);
+        row("odd digits", "AT*ERIF\r\n*ERIF414:0,2\r\n\r\nOK\r\n", std::nullopt, ChunkOutcome::BadData);
         // Without a colon the whole rest, result code included, is taken as data.
-        row("no colon", "AT*ERIF\r\n*ERIF41\r\n\r\nOK\r\n", std::nullopt);
+        row("no colon", "AT*ERIF\r\n*ERIF41\r\n\r\nOK\r\n", std::nullopt, ChunkOutcome::BadData);
     }
 
     // A download adds the piece and goes on or ends as the reply says; an undecodable
-    // piece adds nothing.
+    // or garbled piece adds nothing.
     void chunkReplies()
     {
         QFETCH(QByteArray, reply);
         QFETCH(std::optional<QByteArray>, data);
-        QFETCH(bool, complete);
+        QFETCH(ChunkOutcome, outcome);
         const ChunkReply parsed = ParseChunkReply(reply);
         QCOMPARE(parsed.data, data);
-        if (data)
-            QCOMPARE(parsed.fileComplete, complete);
+        if (outcome != ChunkOutcome::BadData && outcome != ChunkOutcome::Garbled)
+            QCOMPARE(parsed.fileComplete, outcome == ChunkOutcome::FileComplete);
 
         Download download;
         download.fileData = "kept";
+        download.lineRetries = 2;
         download.chunkReply = reply;
-        QCOMPARE(ParseChunk(download), !data ? ChunkOutcome::BadData
-                                       : complete ? ChunkOutcome::FileComplete
-                                                  : ChunkOutcome::NeedMore);
-        QCOMPARE(download.fileData, "kept" + data.value_or(QByteArray()));
+        QCOMPARE(ParseChunk(download), outcome);
+        const bool taken = outcome == ChunkOutcome::NeedMore || outcome == ChunkOutcome::FileComplete;
+        QCOMPARE(download.fileData, "kept" + (taken ? *data : QByteArray()));
+        // A piece that came whole starts the count of garbled reads anew.
+        QCOMPARE(download.lineRetries, taken ? 0 : 2);
         QVERIFY(download.chunkReply.isEmpty());
     }
 

@@ -140,6 +140,22 @@ private slots:
         QCOMPARE(phone.answer(request), right);
     }
 
+    void damagedCountsComeOnceEach()
+    {
+        const QByteArray request = pathCommand("AT*ERIF", folderPath + "big.bin", ",0,100");
+        const QByteArray hex = QByteArray(100, 'b').toHex().toUpper();
+        const auto reply = [](const QByteArray &data, int count) {
+            return "\r\n*ERIF" + data + ":0," + QByteArray::number(count) + "\r\n\r\nOK\r\n";
+        };
+        Phone counting(m_folder.path(), {"--bad-count-read", "1"});
+        QCOMPARE(counting.answer(request), reply(hex, 110));
+        QCOMPARE(counting.answer(request), reply(hex, 100));
+        Phone shortening(m_folder.path(), {"--short-data-read", "2"});
+        QCOMPARE(shortening.answer(request), reply(hex, 100));
+        QCOMPARE(shortening.answer(request), reply(hex.chopped(2), 100));
+        QCOMPARE(shortening.answer(request), reply(hex, 100));
+    }
+
     void newSessionStartsClean()
     {
         Phone phone(m_folder.path());

@@ -220,6 +220,13 @@ bool AtInterpreter::answerFileRead(const std::string &arguments, std::string &ou
     if (!local || !PhoneFolder::read(*local, offset, length, data))
         return false;
 
+    // As a noisy line would garble it on the way; asking again gets it right.
+    std::uint64_t count = data.size();
+    if (m_fileReads == m_startSettings.badCountRead)
+        count += 10;
+    if (m_fileReads == m_startSettings.shortDataRead && !data.empty())
+        data.pop_back();
+
     std::string hexData;
     appendHex(hexData, reinterpret_cast<const unsigned char *>(data.data()), data.size());
     if (m_fileReads == m_startSettings.corruptRead && !hexData.empty()) {
@@ -246,7 +253,7 @@ bool AtInterpreter::answerFileRead(const std::string &arguments, std::string &ou
     out += ':';
     out += std::to_string(offset);
     out += ',';
-    out += std::to_string(data.size());
+    out += std::to_string(count);
     out += "\r\n";
     return true;
 }

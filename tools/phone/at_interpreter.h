@@ -16,6 +16,8 @@ public:
         std::uint64_t chunkWidth = 0; // hex digits per *ERIF line, 0 = one line
         std::uint64_t failRead = 0;   // the file read (1-based) answered with ERROR
         std::uint64_t corruptRead = 0; // the file read (1-based) with one data digit changed
+        std::uint64_t badCountRead = 0; // the file read (1-based) whose count is 10 too high
+        std::uint64_t shortDataRead = 0; // the file read (1-based) that lost its last data byte
         std::uint64_t seed = 1;        // chooses that digit and what it becomes
     };
 

@@ -46,6 +46,10 @@ std::string usageText(const char *programName)
         "  --fail-read N        answer the Nth AT*ERIF (1-based) with ERROR\n"
         "  --corrupt-read N     change one hex digit of the data in the Nth AT*ERIF's\n"
         "                       reply (1-based), as a noisy line would\n"
+        "  --bad-count-read N   the Nth AT*ERIF's reply (1-based) states a byte count\n"
+        "                       10 higher than the data it holds\n"
+        "  --short-data-read N  the Nth AT*ERIF's reply (1-based) loses its last data\n"
+        "                       byte but states the full count\n"
         "  --hangup-after N     after the Nth AT*ERIF reply, close the line and exit\n"
         "  --log FILE           append every received byte to FILE\n"
         "  --help               show this text\n";
@@ -125,6 +129,10 @@ ParsedOptions parseOptions(int argc, char **argv)
             ok = needNumber(1, UINT64_MAX, options.failRead);
         } else if (arg == "--corrupt-read") {
             ok = needNumber(1, UINT64_MAX, options.corruptRead);
+        } else if (arg == "--bad-count-read") {
+            ok = needNumber(1, UINT64_MAX, options.badCountRead);
+        } else if (arg == "--short-data-read") {
+            ok = needNumber(1, UINT64_MAX, options.shortDataRead);
         } else if (arg == "--hangup-after") {
             ok = needNumber(1, UINT64_MAX, options.hangupAfter);
         } else {

@@ -18,6 +18,8 @@ struct Options {
     std::uint64_t chunkWidth = 0; // hex digits per *ERIF line, 0 = all on one line
     std::uint64_t failRead = 0;   // answer this file read (1-based) with ERROR
     std::uint64_t corruptRead = 0; // change one data digit of this file read's reply
+    std::uint64_t badCountRead = 0; // state a count 10 too high in this file read's reply
+    std::uint64_t shortDataRead = 0; // drop the last data byte of this file read's reply
     std::uint64_t hangupAfter = 0; // drop the line after this file read's reply
     bool echo = true;
 };

@@ -61,6 +61,8 @@ AtInterpreter::Settings interpreterSettings(const Options &options)
     settings.chunkWidth = options.chunkWidth;
     settings.failRead = options.failRead;
     settings.corruptRead = options.corruptRead;
+    settings.badCountRead = options.badCountRead;
+    settings.shortDataRead = options.shortDataRead;
     settings.seed = options.seed;
     return settings;
 }
