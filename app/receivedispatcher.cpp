@@ -25,14 +25,35 @@ constexpr qsizetype ExpectedReplySize = 2 * PieceLength + 512;
 constexpr qsizetype LongestReply = 1 << 20;
 const QString CopyInterrupted = QStringLiteral("Копирование прервано, файл не сохранён.");
 
-// Searches only where the new piece can take part, so a keyword split across two
-// pieces is found once, when its last letter arrives.
+// A final result code stands on a line of its own: "OK", "ERROR", or "+CME ERROR: n"
+// and "+CMS ERROR: n". The same letters inside an echo or a line of data end nothing.
+// A piece may end right after the code, before its line end.
+bool standsAlone(QByteArrayView text, qsizetype at, QByteArrayView keyword)
+{
+    const qsizetype end = at + keyword.size();
+    const bool isError = keyword == Error;
+    const bool lineEnds = end == text.size() || text[end] == '\r' || text[end] == '\n' || (isError && text[end] == ':');
+    qsizetype start = at;
+    for (const QByteArrayView prefix : {QByteArrayView("+CME "), QByteArrayView("+CMS ")}) {
+        if (isError && text.first(at).endsWith(prefix))
+            start -= prefix.size();
+    }
+    return lineEnds && (start == 0 || text[start - 1] == '\r' || text[start - 1] == '\n');
+}
+
+// The last result code the new piece takes part in, or -1. Searches only there, so
+// a keyword split across two pieces is found once, when its last letter arrives.
 qsizetype lastKeywordEndingInPiece(QByteArrayView gathered, qsizetype pieceStart,
                                    QByteArrayView keyword)
 {
     const qsizetype from = qMax<qsizetype>(0, pieceStart - (keyword.size() - 1));
-    const qsizetype at = FindLastProtocolText(gathered.sliced(from), keyword);
-    return at < 0 ? -1 : from + at;
+    QByteArrayView window = gathered.sliced(from);
+    for (qsizetype at = FindLastProtocolText(window, keyword); at >= 0; at = FindLastProtocolText(window, keyword)) {
+        if (standsAlone(gathered, from + at, keyword))
+            return from + at;
+        window = window.first(at + keyword.size() - 1);
+    }
+    return -1;
 }
 
 qsizetype endOf(qsizetype at, QByteArrayView keyword)
@@ -99,6 +120,7 @@ void ReceiveDispatcher::resetLink()
 {
     m_drain.reset();
     m_owedFraming.clear();
+    m_owesRestOfLine = false;
 }
 
 MaybeFailure ReceiveDispatcher::startDownload(const QByteArray &rawName, const QString &readableName)
@@ -226,6 +248,11 @@ qsizetype ReceiveDispatcher::setAsideUnaskedLines(qsizetype pieceStart)
 
 QByteArray ReceiveDispatcher::withoutOwedFraming(const QByteArray &piece)
 {
+    if (m_owesRestOfLine) {
+        const qsizetype lineEnd = piece.indexOf('\n');
+        m_owesRestOfLine = lineEnd < 0;
+        return lineEnd < 0 ? QByteArray() : piece.mid(lineEnd + 1);
+    }
     qsizetype matched = 0;
     while (matched < m_owedFraming.size() && matched < piece.size()
            && piece[matched] == m_owedFraming[matched]) {
@@ -238,6 +265,8 @@ QByteArray ReceiveDispatcher::withoutOwedFraming(const QByteArray &piece)
 
 void ReceiveDispatcher::oweFramingAfter(QByteArrayView after)
 {
+    // "+CME ERROR: n": the number and the line end still belong to the result code.
+    m_owesRestOfLine = after.startsWith(':') && !after.contains('\n');
     m_owedFraming = ResultFraming.startsWith(after) ? ResultFraming.sliced(after.size()).toByteArray()
                                                     : QByteArray();
 }

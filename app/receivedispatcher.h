@@ -81,6 +81,8 @@ private:
     // The CR and/or LF still owed by the last result code; a serial read may end
     // right after "OK", and that framing belongs to the finished reply.
     QByteArray m_owedFraming;
+    // The rest of an extended error's line, "+CME ERROR: 4" cut after its ERROR.
+    bool m_owesRestOfLine = false;
     PieceProgress m_pieceProgress;
     ReplyDrain m_drain;
     // The read request written last, until a result code answers it.

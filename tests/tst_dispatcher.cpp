@@ -111,11 +111,20 @@ private slots:
         QCOMPARE(phone.prompts.messages.size(), 3);
         QVERIFY(phone.state().download.fileData.isEmpty());
 
+        // A result code is a line of its own: the same letters in an echo or in a line
+        // of data end nothing, however the pieces fall.
+        phone.view.completed.clear();
+        const QByteArray typed = "AT+CSCS=\"OKAY\"\r\r\n+X: \"ERRORS\"\r\nOKAY\r\n\r\n+CME ERROR: 4\r\n";
+        phone.receiveInPieces(typed + Listing, {13, 14, 29, 32, typed.size() - 3});
+        QCOMPARE(phone.view.completed, (QByteArrayList{'!' + typed.chopped(5), Listing.chopped(2)}));
+        QCOMPARE(phone.prompts.messageTexts(), QStringList(4, CommandError));
+        QCOMPARE(phone.view.readableNames, Listed + QStringList{"a.b"} + Listed);
+
         // Lower-case keywords end nothing.
         const QList<QByteArray> statusTexts = phone.view.statusTexts;
         phone.receive(ListingLine + "\r\nok\r\nerror\r\n");
         QCOMPARE(phone.view.statusTexts, statusTexts);
-        QCOMPARE(phone.prompts.messages.size(), 3);
+        QCOMPARE(phone.prompts.messages.size(), 4);
         QVERIFY(!phone.state().replyBuffer.isEmpty());
     }
 

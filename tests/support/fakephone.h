@@ -68,6 +68,8 @@ public:
     QList<qsizetype> pieceLengths;
     QByteArray traffic;
     std::optional<bool> lamp;
+    // Each completed reply, "!" in front of a rejected one.
+    QByteArrayList completed;
 
     void clearEntries() override
     {
@@ -92,6 +94,10 @@ public:
     void showPieceLength(qsizetype length) override { pieceLengths.append(length); }
     void appendTraffic(const QByteArray &piece) override { traffic += piece; }
     void setLamp(bool linkUp) override { lamp = linkUp; }
+    void replyCompleted(const QByteArray &reply, bool rejected) override
+    {
+        completed.append(rejected ? '!' + reply : reply);
+    }
 };
 
 // Also keeps the bytes each Save dialog was shown for, so a test can see what
