@@ -17,6 +17,7 @@ constexpr QByteArrayView Ok = "OK";
 constexpr QByteArrayView Error = "ERROR";
 constexpr QByteArrayView Echo = "AT";
 constexpr QByteArrayView FileReadEcho = "AT*ERIF";
+constexpr QByteArrayView ListingEcho = "AT*ELIF";
 constexpr QByteArrayView LineStartEcho = "\nAT";
 constexpr QByteArrayView ResultFraming = "\r\n";
 constexpr qsizetype ExpectedReplySize = 2 * PieceLength + 512;
@@ -118,6 +119,10 @@ void ReceiveDispatcher::cancelDownload()
 
 void ReceiveDispatcher::resetLink()
 {
+    // What an earlier connection left half received would stand in front of the
+    // first reply on this one.
+    forgetReply();
+    m_unansweredRequest.clear();
     m_drain.reset();
     m_owedFraming.clear();
     m_owesRestOfLine = false;
@@ -213,6 +218,10 @@ void ReceiveDispatcher::gather(const QByteArray &fresh)
     }
     if (ok >= 0) {
         const Listing listing = ParseListing(m_link.replyBuffer);
+        // A listing stands for the whole folder: one asked for twice, or again
+        // before the last came, shows its entries once.
+        if (m_link.echoBuffer.startsWith(ListingEcho))
+            m_view.clearEntries();
         for (const ListedName &name : listing.names)
             m_view.addEntry(name.rawName, name.readableName);
         if (listing.statusLine)

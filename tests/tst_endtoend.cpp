@@ -37,6 +37,27 @@ private slots:
         QVERIFY(session.prompts.messages.isEmpty());
     }
 
+    void slowListingsAreShownOnce()
+    {
+        // A listing takes the phone half a second.
+        Session session;
+        const QStringList names{"a.jar", "b.jar", "c.jar"};
+        QVERIFY(session.start({{"a.jar", "x"}, {"b.jar", "x"}, {"c.jar", "x"}}, {"--rate", "300"}));
+        session.window->mnu_cmd_refresh_Click();
+        session.window->mnu_cmd_refresh_Click();
+        QTRY_COMPARE(session.phone->received().count("AT*ELIF"), 3);
+        QTest::qWait(1500);
+        QCOMPARE(rows(session.list), names);
+
+        // Disconnected while a listing comes in, then connected again.
+        session.window->mnu_cmd_refresh_Click();
+        QTest::qWait(400);
+        session.window->mnu_cmd_disconnect_Click();
+        session.window->btnConnect_Click();
+        QTest::qWait(1500);
+        QCOMPARE(rows(session.list), names);
+    }
+
     void downloadsAreByteIdentical_data()
     {
         QTest::addColumn<int>("size");
