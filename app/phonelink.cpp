@@ -92,7 +92,7 @@ void PhoneLink::closePort()
 MaybeFailure PhoneLink::refresh()
 {
     if (MaybeFailure failure = RequestListing(m_link, m_port))
-        return failure;
+        return unlessLostUnder(std::move(failure));
     // After the write: the reply is handled in a later event, never before this.
     m_view.clearEntries();
     return std::nullopt;
@@ -118,7 +118,7 @@ MaybeFailure PhoneLink::copyAll(const QString &folder, const QList<CopyAll::Entr
 
 MaybeFailure PhoneLink::sendCommandLine(const QString &command)
 {
-    return m_port.writeCommandLine(command);
+    return unlessLostUnder(m_port.writeCommandLine(command));
 }
 
 MaybeFailure PhoneLink::selectCharacterSet(CharacterSet set)
@@ -127,7 +127,12 @@ MaybeFailure PhoneLink::selectCharacterSet(CharacterSet set)
                                                        : CharsetCommand::SelectGsm;
     m_view.setCommandLine(command);
     // Only the UTF-8 entry sends its command; the GSM one leaves it to be sent by hand.
-    return set == CharacterSet::Utf8 ? m_port.writeCommandLine(command) : std::nullopt;
+    return set == CharacterSet::Utf8 ? unlessLostUnder(m_port.writeCommandLine(command)) : std::nullopt;
+}
+
+MaybeFailure PhoneLink::unlessLostUnder(MaybeFailure failure) const
+{
+    return failure && m_port.lostUnder(*failure) ? std::nullopt : failure;
 }
 
 void PhoneLink::MSC_OnComm()

@@ -60,6 +60,9 @@ public:
     const Module1 &state() const { return m_link; }
 
 private:
+    // A write the device vanished under is told of once, by its lost-device event.
+    MaybeFailure unlessLostUnder(MaybeFailure failure) const;
+
     std::unique_ptr<MSC> m_ownPort;
     SerialControl &m_port;
     LinkView &m_view;

@@ -408,7 +408,7 @@ void ReceiveDispatcher::saveCopy(const QString &damagedEntry)
 
 void ReceiveDispatcher::stopUnlessWritten(const MaybeFailure &failure)
 {
-    if (!failure || lostUnderWrite(*failure))
+    if (!failure || m_port.lostUnder(*failure))
         return;
     if (m_run) {
         skipInRun(failure->message());
@@ -471,13 +471,6 @@ void ReceiveDispatcher::interruptCopy(const QString &why)
     m_prompts.message(text, Prompts::Icon::None);
 }
 
-bool ReceiveDispatcher::lostUnderWrite(const Failure &failure) const
-{
-    // A device that vanished under the write closed the port; its own event
-    // follows, ends the copy and says what happened.
-    return !m_port.isPortOpen() && failure.code != FailureCode::PortNotOpen;
-}
-
 void ReceiveDispatcher::skipInRun(const QString &reason)
 {
     m_link.download.end();
@@ -498,7 +491,7 @@ void ReceiveDispatcher::continueRun()
             return;
         }
         download.end();
-        if (lostUnderWrite(*failure))
+        if (m_port.lostUnder(*failure))
             return;
         m_run->skipCurrent(failure->message());
     }

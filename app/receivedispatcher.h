@@ -65,8 +65,6 @@ private:
     void dropEndlessReply();
     // Ends a copy or run that cannot go on, saying why and, for a run, how far it got.
     void interruptCopy(const QString &why);
-    // True when a write failed because the device went: the lost-device event reports it.
-    bool lostUnderWrite(const Failure &failure) const;
     // In a run of copies: the current file could not be copied; on to the next.
     void skipInRun(const QString &reason);
     void continueRun();

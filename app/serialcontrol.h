@@ -42,6 +42,13 @@ public:
     // What went wrong, for DeviceLostEvent and LineErrorEvent.
     virtual Failure eventFailure() const = 0;
 
+    // True when a write failed because the device vanished under it: the port is
+    // closed, and the lost-device event that follows tells the user.
+    bool lostUnder(const Failure &failure) const
+    {
+        return !isPortOpen() && failure.code != FailureCode::PortNotOpen;
+    }
+
     // Every command goes to the phone as one line ended by a carriage return alone.
     [[nodiscard]] MaybeFailure writeCommandLine(const QString &command)
     {

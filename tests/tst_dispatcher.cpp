@@ -538,6 +538,15 @@ private slots:
         // With echo off nothing would have ended the old reply's drain.
         phone.receive(ListingReply({"a.jar"}, {}));
         QCOMPARE(phone.view.readableNames, QStringList{"a.jar"});
+
+        // A device that vanishes under a command is told of once, by its own event.
+        for (const bool refresh : {true, false}) {
+            phone.prompts.messages.clear();
+            phone.port.open = phone.port.loseOnWrite = true;
+            QCOMPARE(refresh ? phone.link.refresh() : phone.link.selectCharacterSet(CharacterSet::Utf8), std::nullopt);
+            phone.loseDevice();
+            QCOMPARE(phone.prompts.messageTexts(), QStringList{phone.port.lostFailure.message()});
+        }
     }
 };
 
