@@ -56,7 +56,13 @@ QString CopyAll::freePath(const QString &name) const
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
     const QString stem = dot > 0 ? name.first(dot) : name;
     const QString suffix = dot > 0 ? name.sliced(dot) : QString();
-    for (int copy = 2; QFileInfo::exists(folder.filePath(candidate)); ++copy)
+    // Any entry of that name is taken, a link to nowhere too: a save there would
+    // make a file wherever the link points.
+    const auto taken = [&folder](const QString &name) {
+        const QFileInfo entry(folder.filePath(name));
+        return entry.exists() || entry.isSymLink();
+    };
+    for (int copy = 2; taken(candidate); ++copy)
         candidate = QStringLiteral("%1 (%2)%3").arg(stem, QString::number(copy), suffix);
     return folder.filePath(candidate);
 }

@@ -9,8 +9,12 @@
 
 std::optional<QString> WriteWholeFile(const QString &path, const QByteArray &bytes)
 {
-    if (QFileInfo(path).isDir())
+    const QFileInfo target(path);
+    if (target.isDir())
         return QStringLiteral("Is a directory");
+    // Saving through a link would write wherever it points, outside the folder shown.
+    if (target.isSymLink())
+        return QStringLiteral("Is a symbolic link");
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return file.errorString();

@@ -2,11 +2,13 @@
 // port or windows.
 #include "app/replydrain.h"
 #include "phonefs/download.h"
+#include "phonefs/savedownload.h"
 #include "support/fakephone.h"
 #include "samples/jarbuilder.h"
 #include "support/phonereplies.h"
 #include "support/testfiles.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -502,6 +504,21 @@ private slots:
         QCOMPARE(readFile(folder.filePath("b.jar")), QByteArray("B"));
         QCOMPARE(phone.link.copyAll(folder.path(), entries)->code, 13);
     }
+
+#ifndef Q_OS_WIN
+    void savesNeverWriteThroughALink()
+    {
+        QTemporaryDir folder;
+        QTemporaryDir elsewhere;
+        QVERIFY(QFile::link(elsewhere.filePath("outside.jar"), folder.filePath("a.jar")));
+        FakePhone phone(ListingReply({"a.jar"}));
+        QCOMPARE(phone.link.copyAll(folder.path(), {{"a.jar", "a.jar"}}), std::nullopt);
+        phone.answer("\r\n*ERIF41:0,1\r\n\r\nOK\r\n");
+        QCOMPARE(readFile(folder.filePath("a (2).jar")), QByteArray("A"));
+        QCOMPARE(WriteWholeFile(folder.filePath("a.jar"), "B"), QStringLiteral("Is a symbolic link"));
+        QVERIFY(QDir(elsewhere.path()).isEmpty());
+    }
+#endif
 
     void connectingAndTheLamp()
     {
