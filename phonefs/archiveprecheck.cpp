@@ -27,7 +27,11 @@ quint32 u32(const QByteArray &bytes, qint64 at)
 ArchivePrecheck::ArchivePrecheck()
     : m_thread(QThread::create([this] { run(); }))
 {
-    m_thread->start(QThread::IdlePriority);
+    // Never the idle class: the user waits for this thread at the end of a copy or
+    // on a cancel, and on Linux a thread of ours could not leave that class again,
+    // so one busy program would keep the user waiting. Where the system can give
+    // the priority back (Windows), it is lower while the pieces still arrive.
+    m_thread->start(QThread::LowPriority);
 }
 
 ArchivePrecheck::~ArchivePrecheck()
@@ -37,6 +41,12 @@ ArchivePrecheck::~ArchivePrecheck()
         m_stopping = true;
     }
     m_wake.notify_one();
+    waitForThread();
+}
+
+void ArchivePrecheck::waitForThread()
+{
+    m_thread->setPriority(QThread::NormalPriority);
     m_thread->wait();
 }
 
@@ -56,7 +66,7 @@ QList<SoundEntryData> ArchivePrecheck::finish()
         m_finishing = true;
     }
     m_wake.notify_one();
-    m_thread->wait();
+    waitForThread();
     return m_sound;
 }
 

@@ -12,8 +12,7 @@
 // Checks a JAR's entries on a thread of its own while the file's pieces still
 // arrive, one entry after the other as their local headers lead: inflating a
 // large archive takes a good share of a copy on a fast line, and this way it is
-// done in the time the copy leaves the processor idle; the thread runs at idle
-// priority, so it never holds up the reading. The check of the whole file then inflates only
+// done in the time the copy leaves the processor idle. The check of the whole file then inflates only
 // what this has not found sound. An entry it cannot follow by its local header
 // alone (a data descriptor, encryption, ZIP64, another method) ends its work;
 // the rest is left to that check.
@@ -34,6 +33,8 @@ public:
 
 private:
     void run();
+    // The user waits from here on: at the thread's full priority.
+    void waitForThread();
     // Checks the entries that lie whole in m_file; false once it cannot go on.
     bool checkArrivedEntries();
 
