@@ -29,6 +29,7 @@
 //  103  invalid port number (ports count from 1)
 //  104  invalid settings text (speed,parity,data bits,stop bits)
 //  105  invalid argument: a code-page conversion failed
+//  106  a copy runs: a command typed now would be taken for its reply
 struct Failure
 {
     int code = 0;
@@ -51,4 +52,5 @@ constexpr int Overflow = 102;
 constexpr int InvalidPortNumber = 103;
 constexpr int InvalidSettings = 104;
 constexpr int InvalidArgument = 105;
+constexpr int CopyRunning = 106;
 } // namespace FailureCode

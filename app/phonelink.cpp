@@ -118,6 +118,9 @@ MaybeFailure PhoneLink::copyAll(const QString &folder, const QList<CopyAll::Entr
 
 MaybeFailure PhoneLink::sendCommandLine(const QString &command)
 {
+    // Its reply would be gathered as the copy's, and end it or fill its file.
+    if (m_dispatcher.isCopying())
+        return Failure{FailureCode::CopyRunning, QStringLiteral("Идёт копирование: команда не отправлена")};
     return unlessLostUnder(m_port.writeCommandLine(command));
 }
 

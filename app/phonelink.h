@@ -47,7 +47,8 @@ public:
     void cancelDownload();
     // Copies every entry into the folder, one after the other, in their order.
     [[nodiscard]] MaybeFailure copyAll(const QString &folder, const QList<CopyAll::Entry> &entries);
-    // Writes a command line as typed, neither checked nor trimmed.
+    // Writes a command line as typed, neither checked nor trimmed; refused while a
+    // copy runs.
     [[nodiscard]] MaybeFailure sendCommandLine(const QString &command);
     // Puts the command that selects the set into the debug window's command line;
     // the UTF-8 one also goes to the phone.

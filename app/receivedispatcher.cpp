@@ -117,6 +117,11 @@ void ReceiveDispatcher::cancelDownload()
         m_prompts.message(summary, Prompts::Icon::Information);
 }
 
+bool ReceiveDispatcher::isCopying() const
+{
+    return m_link.download.state != Download::State::Idle || m_run;
+}
+
 void ReceiveDispatcher::resetLink()
 {
     // What an earlier connection left half received would stand in front of the

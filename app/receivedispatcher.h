@@ -31,6 +31,8 @@ public:
     void startCopyAll(const QString &folder, const QList<CopyAll::Entry> &entries);
     // The port was opened: nothing of an earlier connection's replies will come.
     void resetLink();
+    // A copy, or a run of copies, is going on.
+    bool isCopying() const;
 
 private:
     void handlePiece(const QByteArray &piece);

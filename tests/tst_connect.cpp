@@ -217,6 +217,34 @@ private slots:
                  qPrintable(text));
     }
 
+    void debugLogKeepsTheLatestTrafficInShortLines()
+    {
+        WindowFixture link;
+        debugForm *debug = link.window.debugWindow();
+        auto *log = link.debugControl<QPlainTextEdit>("Txt2Write");
+        const QString note = QStringLiteral("[Более ранний обмен удалён из журнала]");
+        const auto check = [&](QChar last) {
+            const QString text = log->toPlainText();
+            const QStringList lines = text.split(QLatin1Char('\n'));
+            QCOMPARE(lines.first(), note);
+            QCOMPARE(text.count(note), 1);
+            QVERIFY(text.size() < (5 << 20) / 4 + (5 << 20) / 4 / 256 + note.size() + 8);
+            QVERIFY(std::all_of(lines.begin(), lines.end(), [](const QString &line) { return line.size() <= 256; }));
+            QVERIFY(text.endsWith(last));
+        };
+        // Hidden, it keeps the latest traffic only; shown, it says so at its top.
+        for (int piece = 0; piece < 48; ++piece)
+            debug->appendLog(QByteArray(65536, 'A'));
+        debug->appendLog("\r\nEND\r\n");
+        link.window.nmuDebug_Click();
+        check(QLatin1Char('\n'));
+        QVERIFY(log->toPlainText().endsWith(QStringLiteral("A\nEND\n")));
+        // Shown, it drops its oldest lines as more comes.
+        for (int piece = 0; piece < 48; ++piece)
+            debug->appendLog(QByteArray(65536, 'B'));
+        check(QLatin1Char('B'));
+    }
+
     void debugWindowLogsWhatComesAndSendsItsCommandLine()
     {
         PseudoTerminal phone;
@@ -256,8 +284,18 @@ private slots:
         QVERIFY(link.debugControl<QPlainTextEdit>("Text2")->toPlainText().isEmpty());
         QVERIFY(log->toPlainText().endsWith(QStringLiteral("RING\n")));
 
-        // Return sends the command line and empties it.
+        // While a copy runs, Send writes nothing: the reply would be taken for the copy's.
         auto *command = link.debugControl<QLineEdit>("Text1");
+        link.control<QListWidget>("List2")->setCurrentRow(0);
+        link.window.btnDownload_Click();
+        QVERIFY(phone.read().startsWith("AT*ERIF="));
+        command->setText(QStringLiteral("ATI"));
+        link.debugControl<QPushButton>("CmdEnter")->click();
+        QCOMPARE(link.prompts.messageTexts(), QStringList{QStringLiteral("Идёт копирование: команда не отправлена")});
+        link.window.cmdCancel_Click();
+        link.prompts.messages.clear();
+
+        // Return sends the command line and empties it.
         command->setFocus();
         command->setText(QStringLiteral("ATE0"));
         QTest::keyClick(command, Qt::Key_Return);

@@ -11,6 +11,39 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTextBlock>
+
+namespace {
+
+// The log keeps about this much of the latest traffic: a long session would
+// otherwise keep every byte it ever received.
+constexpr qsizetype LogLimit = 1 << 20;
+// A read reply is one line of 131070 digits; laid out anew with every piece, it
+// would slow a copy to a crawl while the window shows.
+constexpr qsizetype LogLineWidth = 256;
+const QString DroppedNote = QStringLiteral("[Более ранний обмен удалён из журнала]\n");
+
+// Breaks lines longer than the log's width; column is where the text starts in its
+// line, and becomes where it ends.
+QString breakLongLines(const QString &text, qsizetype &column)
+{
+    QString broken;
+    broken.reserve(text.size() + text.size() / LogLineWidth + 1);
+    for (const QChar c : text) {
+        if (c == QLatin1Char('\n')) {
+            column = 0;
+        } else if (column == LogLineWidth) {
+            broken += QLatin1Char('\n');
+            column = 1;
+        } else {
+            ++column;
+        }
+        broken += c;
+    }
+    return broken;
+}
+
+} // namespace
 
 debugForm::debugForm(PhoneLink &phone, Prompts &prompts, QWidget *owner)
     : QWidget(owner, Qt::Tool | Qt::MSWindowsFixedSizeDialogHint)
@@ -63,6 +96,10 @@ debugForm::debugForm(PhoneLink &phone, Prompts &prompts, QWidget *owner)
 void debugForm::appendLog(const QByteArray &piece)
 {
     AppendGrowing(m_unshown, piece);
+    if (m_unshown.size() > LogLimit) {
+        m_unshown.remove(0, m_unshown.size() - LogLimit);
+        m_unshownCut = true;
+    }
     if (isVisible())
         flushLog();
 }
@@ -126,10 +163,30 @@ void debugForm::flushLog()
     QString text = AnsiCodePage::toText(ready);
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     text.remove(QLatin1Char('\r'));
+    // What the log shows is older than the tail kept meanwhile.
+    if (std::exchange(m_unshownCut, false)) {
+        Txt2Write->setPlainText(DroppedNote);
+        m_logColumn = 0;
+    }
 
     QTextCursor end(Txt2Write->document());
     end.movePosition(QTextCursor::End);
-    end.insertText(text);
+    end.insertText(breakLongLines(text, m_logColumn));
+    trimLog();
+    end.movePosition(QTextCursor::End);
     Txt2Write->setTextCursor(end);
     Txt2Write->verticalScrollBar()->setValue(Txt2Write->verticalScrollBar()->maximum());
+}
+
+void debugForm::trimLog()
+{
+    // A quarter over the limit before anything goes, so lines are not dropped one
+    // by one with every piece.
+    QTextDocument *log = Txt2Write->document();
+    const int excess = log->characterCount() - int(LogLimit);
+    if (excess <= LogLimit / 4)
+        return;
+    QTextCursor dropped(log->findBlock(excess));
+    dropped.movePosition(QTextCursor::Start, QTextCursor::KeepAnchor);
+    dropped.insertText(DroppedNote);
 }

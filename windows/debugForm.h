@@ -40,6 +40,8 @@ protected:
 
 private:
     void flushLog();
+    // Drops the log's oldest lines once it grows well past its limit.
+    void trimLog();
     void showStatus();
 
     PhoneLink &m_phone;
@@ -47,6 +49,10 @@ private:
     // Received bytes not yet in the log widget: while the window is hidden the log
     // only collects, so a long download never waits for text layout.
     QByteArray m_unshown;
+    // Older traffic than m_unshown holds was dropped unseen.
+    bool m_unshownCut = false;
+    // Characters in the log's last line, up to the width lines are broken at.
+    qsizetype m_logColumn = 0;
     // The last listing's status line; a file-read reply makes it a whole data line.
     std::optional<QByteArray> m_unshownStatus;
 
