@@ -198,9 +198,9 @@ void ReceiveDispatcher::gather(const QByteArray &fresh)
         dropEndlessReply();
         return;
     } else if (m_link.download.state == Download::State::Reading && !m_link.download.repair
-               && gathered.startsWith(FileReadEcho)) {
+               && m_link.download.lineRetries == 0 && gathered.startsWith(FileReadEcho)) {
         // Only a reply that will count as the file's: any other's digits are never added,
-        // and a piece read again adds none.
+        // and a piece read again adds none (its garbled first read was shown already).
         m_view.showDownloadProgress(m_link.download.fileData.size() + m_pieceProgress.bytesIn(gathered));
     }
 

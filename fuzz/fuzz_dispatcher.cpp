@@ -19,14 +19,17 @@
 // A described phone (body): a byte with the number of names, each name as a length
 // byte and its bytes; the file size as a byte that adds one or two whole pieces when
 // its low three bits are set, then two bytes; a fault byte (bits 0-1: none, ERROR,
-// a bad hex digit, the device lost; bits 2-3: at which reply); a layout byte (hex
+// a bad hex digit, the device lost; bits 2-3: at which reply; bits 4-6: instead, the
+// line garbles that many reads of the piece with that number, bit 7: by dropping
+// its last byte, else by a count 10 too high); a layout byte (hex
 // digits per marked data line, in eights; 0 for one line); a manners byte (bits
 // 0-1: a line sent unasked in front of every reply, none, RING, +CIEV or +CMTI;
 // bit 2: command echo off; bit 3: the user cancels during a read reply, bits 4-5
 // say which, bits 6-7 how many quarters of it have arrived by then; echo off or a
 // cancel leave out the fault); the rest is the file's content, repeated up to its
 // size. Besides agreeing with each other, both runs must list exactly the served
-// names and, without a fault or a cancel, offer exactly the file, unless it is a
+// names and, without a fault or a cancel, offer exactly the file (a piece garbled
+// more than three times in a row gives the copy up), unless it is a
 // damaged archive: then its pieces are read again, and the user is asked first. After a cancel
 // the listing asked for at once must come through whole, whatever the phone still
 // sent. With echo off no reply is the file's, so the user ends up cancelling.
@@ -189,6 +192,8 @@ struct Phone
     Fault fault = Fault::None;
     int faultAt = 0;   // the read reply (from 0) with the fault; for DeviceLost the
                        // reply (listing = 0) before which the device goes
+    int garbled = 0;    // reads of piece faultAt the line garbles, one after the other
+    bool garbleByDroppingAByte = false;
     int lineWidth = 0; // hex digits per marked line, 0 for one line
     QByteArray unasked;
     bool echo = true;
@@ -213,6 +218,8 @@ struct Phone
         const uint8_t faultByte = byte();
         fault = Fault(faultByte % 4);
         faultAt = (faultByte >> 2) % 4;
+        garbled = (faultByte >> 4) & 7;
+        garbleByDroppingAByte = faultByte & 128;
         lineWidth = 8 * byte();
         const uint8_t manners = byte();
         unasked = QByteArrayList{"", "\r\nRING\r\n", "\r\n+CIEV: 2,1\r\n", "\r\n+CMTI: \"SM\",3\r\n"}.at(manners & 3);
@@ -221,8 +228,10 @@ struct Phone
             cancelRead = (manners >> 4) & 3;
             cancelQuarters = manners >> 6;
         }
-        if (!echo || cancelRead)
+        if (garbled > 0)
             fault = Fault::None;
+        if (!echo || cancelRead)
+            fault = Fault::None, garbled = 0;
         const QByteArray content = body.sliced(at).toByteArray();
         file = content.isEmpty() ? QByteArray(size, '\0') : content.repeated(size / content.size() + 1).first(size);
     }
@@ -236,13 +245,15 @@ struct Phone
         return (echo ? unasked : QByteArray()) + ListingReply(names, echoOf(request));
     }
 
-    QByteArray readReply(const QString &request, int readNumber) const
+    QByteArray readReply(const QString &request, int readNumber, bool garble) const
     {
         const QByteArray echoed = echoOf(request);
         if (fault == Fault::ErrorReply && readNumber == faultAt)
             return unasked + echoed + "\r\nERROR\r\n";
         const QByteArray piece = file.mid(request.section(QLatin1Char(','), 1, 1).toLongLong(), PieceLength);
-        QByteArray reply = ReadReply(echoed, piece, piece.size(), lineWidth);
+        const bool dropByte = garble && garbleByDroppingAByte && !piece.isEmpty();
+        QByteArray reply = ReadReply(echoed, dropByte ? piece.chopped(1) : piece,
+                                     piece.size() + (garble && !dropByte ? 10 : 0), lineWidth);
         if (fault == Fault::BadDigit && readNumber == faultAt)
             reply.insert(echoed.size() + 7 + piece.size(), 'X');
         return unasked + reply;
@@ -263,6 +274,7 @@ struct Phone
     {
         int replies = 0;
         int reads = 0;
+        int garbledSent = 0;
         for (qsizetype answered = 0; answered < session.port.written.size(); ++replies) {
             if (fault == Fault::DeviceLost && replies == faultAt) {
                 session.loseDevice();
@@ -274,7 +286,10 @@ struct Phone
                 session.startDownload(choice);
                 continue;
             }
-            const QByteArray reply = readReply(request, reads);
+            const bool garble = request.section(QLatin1Char(','), 1, 1).toLongLong() == faultAt * PieceLength
+                                && garbledSent < garbled;
+            garbledSent += garble;
+            const QByteArray reply = readReply(request, reads, garble);
             if (cancelRead == reads++) {
                 const qsizetype heard = reply.size() * cancelQuarters / 4;
                 session.receiveReply(reply.first(heard));
@@ -321,13 +336,29 @@ void fuzzDescribedPhone(const Header &header, QByteArrayView body)
     const int allReads = reads + (damaged && repair.startRound(check, phone.file.size()) ? repair.pieces() : 0);
     const bool faultHit = phone.fault == Phone::Fault::DeviceLost ? phone.faultAt <= allReads
                                                                    : phone.fault != Phone::Fault::None && phone.faultAt < allReads;
+    // A garbled piece is asked for again at once, three times at most.
+    const QStringList requests = cut.port.written.filter(QRegularExpression(QStringLiteral("^AT\\*ERIF")));
+    const int garbledReads = phone.faultAt < reads ? qMin(phone.garbled, MaxLineRetries + 1) : 0;
+    const bool gaveUp = garbledReads > MaxLineRetries;
+    QStringList walk = requests;
+    if (garbledReads > 0) {
+        FUZZ_CHECK(requests.mid(phone.faultAt, qMin(garbledReads, MaxLineRetries) + 1)
+                   == QStringList(qMin(garbledReads, MaxLineRetries) + 1, requests.value(phone.faultAt)));
+        walk.remove(phone.faultAt, qMin<qsizetype>(qMin(garbledReads, MaxLineRetries), walk.size() - phone.faultAt));
+    }
     // The read requests walk the file piece by piece, always for the same path, then
     // ask again for pieces of it.
-    const QStringList requests = cut.port.written.filter(QRegularExpression(QStringLiteral("^AT\\*ERIF")));
-    for (qsizetype k = 0; k < requests.size(); ++k) {
-        FUZZ_CHECK(requests.at(k).section(QLatin1Char(','), 0, 0) == requests.first().section(QLatin1Char(','), 0, 0));
-        const qint64 offset = requests.at(k).section(QLatin1Char(','), 1, 1).toLongLong();
+    for (qsizetype k = 0; k < walk.size(); ++k) {
+        FUZZ_CHECK(walk.at(k).section(QLatin1Char(','), 0, 0) == walk.first().section(QLatin1Char(','), 0, 0));
+        const qint64 offset = walk.at(k).section(QLatin1Char(','), 1, 1).toLongLong();
         FUZZ_CHECK(k < reads ? offset == k * PieceLength : offset % PieceLength == 0 && offset < reads * PieceLength);
+    }
+    if (gaveUp) {
+        FUZZ_CHECK(requests.size() == phone.faultAt + 1 + MaxLineRetries);
+        FUZZ_CHECK(cut.prompts.offeredBytes.isEmpty());
+        FUZZ_CHECK(cut.prompts.messageTexts()
+                   == QStringList{QStringLiteral("Ответ телефона искажён на линии: файл не сохранён")});
+        return;
     }
     if (!phone.echo || (phone.cancelRead && *phone.cancelRead < allReads)) {
         // Cancelled: nothing saved or said, and the listing asked for last came whole.
@@ -338,7 +369,7 @@ void fuzzDescribedPhone(const Header &header, QByteArrayView body)
         return;
     }
     FUZZ_CHECK(cut.port.written.size() == requests.size() + 1);
-    FUZZ_CHECK(faultHit || requests.size() == allReads);
+    FUZZ_CHECK(faultHit || requests.size() == allReads + garbledReads);
     FUZZ_CHECK(faultHit || cut.prompts.questions.size() == (damaged ? 1 : 0));
     if (faultHit || damaged) {
         FUZZ_CHECK(cut.prompts.offeredBytes.isEmpty());
