@@ -61,7 +61,11 @@ bool Job::chooseTarget()
     const QString &output = m_request.output;
     m_target = output.isEmpty() ? name : QFileInfo(output).isDir() ? QDir(output).filePath(name) : output;
     const QFileInfo target(m_target);
-    if ((target.exists() || target.isSymLink()) && !m_request.force)
+    // Not even --force makes a folder into a file; found out after the copy, it
+    // would cost the whole read.
+    if (target.isDir())
+        fail(QStringLiteral("На месте файла «%1» папка; туда не сохранить.").arg(m_target));
+    else if ((target.exists() || target.isSymLink()) && !m_request.force)
         fail(QStringLiteral("Файл «%1» уже есть; --force заменит его.").arg(m_target));
     else if (!target.absoluteDir().exists())
         fail(QStringLiteral("Нет папки для «%1».").arg(m_target));

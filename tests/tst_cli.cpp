@@ -164,11 +164,12 @@ private slots:
         QCOMPARE(cli.run({"get", "a.jar", "--force", "--quiet"}), (Outcome{0, {}, {}}));
         QCOMPARE(readFile(cli.workPath("a.jar")), QByteArray("new"));
 
-        // A folder in the file's place cannot be written: one attempt, then status 1.
-        QVERIFY(QDir(cli.work.path()).mkdir("sub"));
+        // A folder in the file's place cannot be written, forced or not: refused before any request.
         QVERIFY(QDir(cli.work.path()).mkpath("sub/a.jar"));
+        const QByteArray asked = cli.phone->received();
         QCOMPARE(cli.run({"get", "a.jar", "--output", "sub", "--force"}),
-                 (Outcome{1, {}, u"Saving Failed: \"sub/a.jar\"\nIs a directory\n"_s}));
+                 (Outcome{1, {}, u"На месте файла «sub/a.jar» папка; туда не сохранить.\n"_s}));
+        QCOMPARE(cli.phone->received(), asked);
     }
 
     void getAllKeepsWhatIsThereAndNamesWhatFailed()
