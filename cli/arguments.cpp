@@ -34,6 +34,9 @@ Exit status:
        left and the port is closed
 )");
 
+// A day; more would overflow the milliseconds a timer counts in an int.
+constexpr int LongestTimeout = 86400;
+
 struct CommandShape
 {
     const char *name;
@@ -75,7 +78,8 @@ ParsedArguments ParseArguments(const QStringList &arguments, const QString &port
     const QCommandLineOption force({QStringLiteral("f"), QStringLiteral("force")},
                                    QStringLiteral("get: replace a file that is already there."));
     const QCommandLineOption timeout(QStringLiteral("timeout"),
-                                     QStringLiteral("at: how long to wait for the result code (10)."),
+                                     QStringLiteral("at: how long to wait for the result code, 1 to %1 (10).")
+                                         .arg(LongestTimeout),
                                      QStringLiteral("SECONDS"), QStringLiteral("10"));
     parser.addOptions({port, speed, quiet, output, force, timeout});
     const QCommandLineOption help = parser.addHelpOption();
@@ -117,8 +121,8 @@ ParsedArguments ParseArguments(const QStringList &arguments, const QString &port
                               .arg(request.speed, OfferedSpeeds.join(QStringLiteral(", "))));
     bool number = false;
     request.timeoutSeconds = parser.value(timeout).toInt(&number);
-    if (!number || request.timeoutSeconds < 1)
-        return usageError(QStringLiteral("--timeout ждёт целое число секунд, от 1"));
+    if (!number || request.timeoutSeconds < 1 || request.timeoutSeconds > LongestTimeout)
+        return usageError(QStringLiteral("--timeout ждёт целое число секунд от 1 до %1").arg(LongestTimeout));
 
     request.port = parser.isSet(port) ? parser.value(port) : portFromEnvironment;
     if (request.port.trimmed().isEmpty() && request.command != Request::Command::Ports)

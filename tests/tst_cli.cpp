@@ -209,6 +209,12 @@ private slots:
         row("--output for list", {"--port", "5", "list", "-o", "x"}, {}, 2, "--output и --force только для команды get");
         row("a speed not offered", {"--port", "5", "--speed", "1200", "list"}, {}, 2, "скорость 1200 не из списка");
         row("an unknown option", {"--port", "5", "--baud", "9600", "list"}, {}, 2, "baud");
+        // Past a day the milliseconds overflowed: the wait came short or never ended.
+        for (const char *seconds : {"0", "86401", "2147484", "4294968"})
+            row(seconds, {"--port", "/dev/ttyMISSING", "--timeout", seconds, "at", "AT"}, {}, 2,
+                "--timeout ждёт целое число секунд от 1 до 86400");
+        row("a day's timeout", {"--port", "/dev/ttyMISSING", "--timeout", "86400", "at", "AT"}, {}, 1,
+            "/dev/ttyMISSING: No such file");
     }
 
     void refusesWhatItCannotDo()
