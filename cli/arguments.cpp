@@ -27,7 +27,8 @@ environment variable MORVEX_PORT names it.
 Exit status:
   0    done
   1    failed: the port, an ERROR from the phone, a lost device, a file that
-       could not be written, a file of get-all not copied, no answer to at
+       could not be written, a file of get-all not copied, a phone silent for
+       the time-out while an answer was owed
   2    wrong arguments
   3    saved, but the file is damaged on the phone
   130  interrupted by Ctrl+C or a termination request; no partial file is
@@ -78,7 +79,8 @@ ParsedArguments ParseArguments(const QStringList &arguments, const QString &port
     const QCommandLineOption force({QStringLiteral("f"), QStringLiteral("force")},
                                    QStringLiteral("get: replace a file that is already there."));
     const QCommandLineOption timeout(QStringLiteral("timeout"),
-                                     QStringLiteral("at: how long to wait for the result code, 1 to %1 (10).")
+                                     QStringLiteral("How long the phone may stay silent while an answer is "
+                                                    "owed, 1 to %1 (10).")
                                          .arg(LongestTimeout),
                                      QStringLiteral("SECONDS"), QStringLiteral("10"));
     parser.addOptions({port, speed, quiet, output, force, timeout});
@@ -112,8 +114,6 @@ ParsedArguments ParseArguments(const QStringList &arguments, const QString &port
     const bool at = request.command == Request::Command::At;
     if (!get && (parser.isSet(output) || parser.isSet(force)))
         return usageError(QStringLiteral("--output и --force только для команды get"));
-    if (!at && parser.isSet(timeout))
-        return usageError(QStringLiteral("--timeout только для команды at"));
 
     request.speed = parser.value(speed);
     if (!OfferedSpeeds.contains(request.speed))

@@ -17,7 +17,7 @@ struct Request
     bool force = false;  // get: may replace an existing file
     QString folder;      // get-all
     QString atCommand;   // at
-    int timeoutSeconds = 10; // at
+    int timeoutSeconds = 10; // the longest silence while an answer is owed
 };
 
 struct ParsedArguments

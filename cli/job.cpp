@@ -26,9 +26,14 @@ Job::Job(const Request &request, Console &console, QObject *parent)
             m_console.showProgress(progressLine());
     })
 {
-    m_answerTimeout.setSingleShot(true);
-    connect(&m_answerTimeout, &QTimer::timeout, this, [this] {
-        fail(QStringLiteral("Телефон не ответил за %1 с.").arg(m_request.timeoutSeconds));
+    m_silence.setSingleShot(true);
+    m_silence.setInterval(std::chrono::seconds(m_request.timeoutSeconds));
+    connect(&m_silence, &QTimer::timeout, this, [this] {
+        QString why = QStringLiteral("Телефон не ответил за %1 с.").arg(m_request.timeoutSeconds);
+        if (!m_echoed)
+            why += QStringLiteral(" Эхо команд у него выключено, а без эха ответ не распознать; "
+                                  "включит эхо команда ATE1 (morvex-cli at ATE1).");
+        fail(why);
     });
 }
 
@@ -42,7 +47,7 @@ void Job::start()
         if (failure)
             return fail(failure->message());
         m_stage = Stage::Answering;
-        m_answerTimeout.start(std::chrono::seconds(m_request.timeoutSeconds));
+        m_silence.start();
         return;
     }
     if (m_request.command == Command::Get && !chooseTarget())
@@ -52,6 +57,7 @@ void Job::start()
     if (const MaybeFailure failure = m_link.connectPort(m_request.port, m_request.speed))
         return fail(failure->message());
     m_stage = Stage::Listing;
+    m_silence.start();
 }
 
 bool Job::chooseTarget()
@@ -104,7 +110,7 @@ void Job::finish(Status status)
         return;
     m_stage = Stage::Over;
     m_status = status;
-    m_answerTimeout.stop();
+    m_silence.stop();
     emit finished(status);
 }
 
@@ -231,6 +237,13 @@ void Job::reportCheck(const QString &readableName, const ArchiveCheck &check)
     }
 }
 
+void Job::appendTraffic(const QByteArray &)
+{
+    // A phone still sending is alive, however long its answer takes.
+    if (m_silence.isActive())
+        m_silence.start();
+}
+
 void Job::setLamp(bool linkUp)
 {
     // The link went down; the core says why.
@@ -240,6 +253,7 @@ void Job::setLamp(bool linkUp)
 
 void Job::replyCompleted(const QByteArray &reply, bool rejected)
 {
+    m_echoed = reply.startsWith("AT");
     if (m_stage == Stage::Listing) {
         // A refused listing: the core has said so.
         if (rejected)

@@ -2,6 +2,7 @@
 // pseudo-terminal.
 #include "samples/jarbuilder.h"
 #include "support/phonesimulator.h"
+#include "support/pseudoterminal.h"
 #include "support/testfiles.h"
 
 #include <QDir>
@@ -106,11 +107,26 @@ private slots:
         QCOMPARE(cli.run({"at", "AT+NONE"}), (Outcome{1, "ERROR\n", u"Ошибочная комманда\n"_s}));
     }
 
-    void atGivesUpOnASilentPhone()
+    // Every command gives up on a phone silent for the time-out, and only then.
+    void givesUpOnASilentPhone()
     {
-        Cli cli;
-        QVERIFY(cli.start({}, {"--rate", "1"}));
-        QCOMPARE(cli.run({"at", "AT", "--timeout", "1"}), (Outcome{1, {}, u"Телефон не ответил за 1 с.\n"_s}));
+        const QString silent = u"Телефон не ответил за 1 с."_s;
+        PseudoTerminal nobody; // a device that never answers
+        Cli bare;
+        for (const QStringList &command : {QStringList{"at", "AT"}, {"list"}, {"get", "a.jar"}}) {
+            QCOMPARE(bare.run(QStringList{"--port", nobody.slavePath(), "--timeout", "1"} + command),
+                     (Outcome{1, {}, silent + '\n'}));
+        }
+        // Its replies lack the echo that tells a copy which reply is the file's.
+        Cli noEcho;
+        QVERIFY(noEcho.start({{"a.jar", "x"}}, {"--no-echo"}));
+        QCOMPARE(noEcho.run({"get", "a.jar", "--timeout", "1"}),
+                 (Outcome{1, {}, silent + u" Эхо команд у него выключено, а без эха ответ не распознать; "
+                                          "включит эхо команда ATE1 (morvex-cli at ATE1).\n"_s}));
+        // A reply of 1.6 s that never pauses for long.
+        Cli slow;
+        QVERIFY(slow.start({}, {"--rate", "20"}));
+        QCOMPARE(slow.run({"at", "AT+CSCS?", "--timeout", "1"}), (Outcome{0, "+CSCS: \"IRA\"\nOK\n", {}}));
     }
 
     void getCopiesByteForByte()
