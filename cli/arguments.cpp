@@ -28,7 +28,7 @@ Exit status:
   0    done
   1    failed: the port, an ERROR from the phone, a lost device, a file that
        could not be written, a file of get-all not copied, a phone silent for
-       the time-out while an answer was owed
+       the time-out while an answer was owed, standard output closed
   2    wrong arguments
   3    saved, but the file is damaged on the phone
   130  interrupted by Ctrl+C or a termination request; no partial file is

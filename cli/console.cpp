@@ -2,7 +2,9 @@
 
 #include "terminal.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -20,12 +22,15 @@ Console::Console(bool showProgress)
 {
 }
 
-void Console::data(const QByteArray &line)
+bool Console::data(const QByteArray &line)
 {
     const QByteArray bytes = line + '\n';
-    if (std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) != size_t(bytes.size())
-        || std::fflush(stdout) != 0)
-        m_dataWritten = false;
+    if (std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) == size_t(bytes.size())
+        && std::fflush(stdout) == 0)
+        return true;
+    const QString why = QString::fromLocal8Bit(std::strerror(errno));
+    say(QStringLiteral("Не удалось записать в стандартный вывод: %1").arg(why));
+    return false;
 }
 
 void Console::say(const QString &text)

@@ -124,8 +124,10 @@ void Job::listed()
 {
     switch (m_request.command) {
     case Request::Command::List:
-        for (const CopyAll::Entry &entry : std::as_const(m_entries))
-            m_console.data(entry.readableName.toUtf8());
+        for (const CopyAll::Entry &entry : std::as_const(m_entries)) {
+            if (!m_console.data(entry.readableName.toUtf8()))
+                return finish(Failed);
+        }
         return finish(Done);
     case Request::Command::Get:
         for (const CopyAll::Entry &entry : std::as_const(m_entries)) {
@@ -150,7 +152,7 @@ void Job::listed()
     }
 }
 
-void Job::printAnswer(const QByteArray &reply)
+bool Job::printAnswer(const QByteArray &reply)
 {
     QByteArray answer = reply;
     // The echo is the command as written, ended by its carriage return.
@@ -160,9 +162,10 @@ void Job::printAnswer(const QByteArray &reply)
     answer.replace("\r\n", "\n");
     answer.replace('\r', '\n');
     for (const QByteArray &line : answer.split('\n')) {
-        if (!line.isEmpty())
-            m_console.data(line);
+        if (!line.isEmpty() && !m_console.data(line))
+            return false;
     }
+    return true;
 }
 
 QString Job::progressLine() const
@@ -261,8 +264,7 @@ void Job::replyCompleted(const QByteArray &reply, bool rejected)
         return listed();
     }
     if (m_stage == Stage::Answering) {
-        printAnswer(reply);
-        finish(rejected ? Failed : Done);
+        finish(printAnswer(reply) && !rejected ? Done : Failed);
     }
 }
 

@@ -46,7 +46,8 @@ private:
     // cannot go there.
     bool chooseTarget();
     void listed();
-    void printAnswer(const QByteArray &reply);
+    // False when the output could not take it.
+    bool printAnswer(const QByteArray &reply);
     QString progressLine() const;
 
     // LinkView

@@ -12,6 +12,7 @@
 
 #include <csignal>
 #include <memory>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -105,6 +106,19 @@ private slots:
         // The answer without the echo.
         QCOMPARE(cli.run({"at", "AT+CSCS?"}), (Outcome{0, "+CSCS: \"IRA\"\nOK\n", {}}));
         QCOMPARE(cli.run({"at", "AT+NONE"}), (Outcome{1, "ERROR\n", u"Ошибочная комманда\n"_s}));
+
+        // Into a pipe whose reader is gone: no SIGPIPE, but status 1 and the reason.
+        cli.process.setChildProcessModifier([] {
+            int ends[2];
+            if (::pipe(ends) == 0 && ::dup2(ends[1], STDOUT_FILENO) >= 0)
+                ::close(ends[0]);
+        });
+        for (const QStringList &command : {QStringList{"list"}, {"at", "AT"}}) {
+            const Outcome unread = cli.run(command);
+            QCOMPARE(unread.status, 1);
+            QVERIFY2(unread.err.startsWith(u"Не удалось записать в стандартный вывод: "_s) && unread.err.count('\n') == 1,
+                     qPrintable(unread.err));
+        }
     }
 
     // Every command gives up on a phone silent for the time-out, and only then.
