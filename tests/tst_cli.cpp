@@ -109,15 +109,14 @@ private slots:
 
         // Into a pipe whose reader is gone: no SIGPIPE, but status 1 and the reason.
         cli.process.setChildProcessModifier([] {
-            int ends[2];
-            if (::pipe(ends) == 0 && ::dup2(ends[1], STDOUT_FILENO) >= 0)
+            if (int ends[2]; ::pipe(ends) == 0 && ::dup2(ends[1], STDOUT_FILENO) >= 0)
                 ::close(ends[0]);
         });
         for (const QStringList &command : {QStringList{"list"}, {"at", "AT"}}) {
             const Outcome unread = cli.run(command);
             QCOMPARE(unread.status, 1);
-            QVERIFY2(unread.err.startsWith(u"Не удалось записать в стандартный вывод: "_s) && unread.err.count('\n') == 1,
-                     qPrintable(unread.err));
+            QVERIFY2(unread.err.startsWith(u"Не удалось записать в стандартный вывод: "_s)
+                         && unread.err.count('\n') == 1, qPrintable(unread.err));
         }
     }
 
@@ -127,10 +126,9 @@ private slots:
         const QString silent = u"Телефон не ответил за 1 с."_s;
         PseudoTerminal nobody; // a device that never answers
         Cli bare;
-        for (const QStringList &command : {QStringList{"at", "AT"}, {"list"}, {"get", "a.jar"}}) {
+        for (const QStringList &command : {QStringList{"at", "AT"}, {"list"}, {"get", "a.jar"}})
             QCOMPARE(bare.run(QStringList{"--port", nobody.slavePath(), "--timeout", "1"} + command),
                      (Outcome{1, {}, silent + '\n'}));
-        }
         // Its replies lack the echo that tells a copy which reply is the file's.
         Cli noEcho;
         QVERIFY(noEcho.start({{"a.jar", "x"}}, {"--no-echo"}));
