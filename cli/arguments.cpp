@@ -1,5 +1,6 @@
 #include "arguments.h"
 
+#include "printednames.h"
 #include "app/linesettings.h"
 
 #include <QCommandLineParser>
@@ -10,10 +11,12 @@ const QString Commands = QStringLiteral(R"(
 Commands:
   ports                 the serial devices present, one a line
   list                  the applications on the phone, one name a line (UTF-8),
-                        in the phone's order
+                        in the phone's order; a control character in a name
+                        is written \xNN, a backslash \\
   get NAME [--output PATH] [--force]
-                        copies the application named NAME; without --output
-                        into the current folder under its name
+                        copies the application named NAME, written as list
+                        writes it; without --output into the current folder
+                        under its name
   get-all FOLDER        copies every application into FOLDER; a file already
                         there is kept and the copy named "Name (2).jar"
   at COMMAND            writes COMMAND to the phone and prints its answer
@@ -131,8 +134,14 @@ ParsedArguments ParseArguments(const QStringList &arguments, const QString &port
     request.quiet = parser.isSet(quiet);
     request.force = parser.isSet(force);
     request.output = parser.value(output);
-    if (get)
-        request.name = positional.value(0);
+    if (get) {
+        const std::optional<QString> name = NameFromPrinted(positional.value(0));
+        if (!name)
+            return usageError(QStringLiteral("в имени «%1» обратная косая черта пишется \\\\, а знак с кодом NN — "
+                                             "\\xNN, как их пишет list")
+                                  .arg(positional.value(0)));
+        request.name = *name;
+    }
     if (request.command == Request::Command::GetAll)
         request.folder = positional.value(0);
     if (at)

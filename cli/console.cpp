@@ -1,5 +1,6 @@
 #include "console.h"
 
+#include "printednames.h"
 #include "terminal.h"
 
 #include <cerrno>
@@ -36,14 +37,15 @@ bool Console::data(const QByteArray &line)
 void Console::say(const QString &text)
 {
     clearProgress();
-    writeError(text + QLatin1Char('\n'));
+    // The core's messages quote the phone's names as they came.
+    writeError(MessageForTerminal(text) + QLatin1Char('\n'));
 }
 
 void Console::showProgress(const QString &line)
 {
     if (!m_showProgress)
         return;
-    QString shown = line;
+    QString shown = MessageForTerminal(line);
     // A line that wrapped could not be drawn over; the end, with the count, matters most.
     const int columns = Terminal::stderrColumns();
     if (columns > 1 && shown.size() >= columns)

@@ -1,6 +1,7 @@
 #include "job.h"
 
 #include "console.h"
+#include "printednames.h"
 #include "charset/ansicodepage.h"
 #include "phonefs/safefilename.h"
 #include "windows/cmnDialog.h"
@@ -125,7 +126,7 @@ void Job::listed()
     switch (m_request.command) {
     case Request::Command::List:
         for (const CopyAll::Entry &entry : std::as_const(m_entries)) {
-            if (!m_console.data(entry.readableName.toUtf8()))
+            if (!m_console.data(PrintedName(entry.readableName).toUtf8()))
                 return finish(Failed);
         }
         return finish(Done);
@@ -139,7 +140,7 @@ void Job::listed()
                 fail(failure->message());
             return;
         }
-        return fail(QStringLiteral("На телефоне нет приложения «%1».").arg(m_request.name));
+        return fail(QStringLiteral("На телефоне нет приложения «%1».").arg(PrintedName(m_request.name)));
     case Request::Command::GetAll:
         // Set first: a run with nothing to copy is over before copyAll returns.
         m_stage = Stage::Copying;
@@ -171,7 +172,7 @@ bool Job::printAnswer(const QByteArray &reply)
 QString Job::progressLine() const
 {
     const QString &file = m_fileTitle.isEmpty() ? m_request.name : m_fileTitle;
-    return QStringLiteral("%1: %2").arg(file, m_copyStage.isEmpty() ? m_progress.text() : m_copyStage);
+    return QStringLiteral("%1: %2").arg(PrintedName(file), m_copyStage.isEmpty() ? m_progress.text() : m_copyStage);
 }
 
 void Job::clearEntries()
@@ -229,10 +230,10 @@ void Job::reportCheck(const QString &readableName, const ArchiveCheck &check)
         if (m_request.command == Request::Command::Get)
             m_console.say(QStringLiteral("Файл «%1» повреждён на телефоне: %2 не совпадает с контрольной суммой; "
                                          "сохраняется как есть.")
-                              .arg(readableName, check.failedEntry));
+                              .arg(PrintedName(readableName), check.failedEntry));
         break;
     case ArchiveCheck::Verdict::NotChecked:
-        m_console.say(QStringLiteral("%1: не проверен (%2)").arg(readableName, check.failedEntry));
+        m_console.say(QStringLiteral("%1: не проверен (%2)").arg(PrintedName(readableName), check.failedEntry));
         break;
     case ArchiveCheck::Verdict::NotArchive:
     case ArchiveCheck::Verdict::Sound:
