@@ -1,5 +1,6 @@
 #include "arguments.h"
 
+#include "printednames.h"
 #include "app/linesettings.h"
 
 #include <QCommandLineParser>
@@ -10,10 +11,12 @@ const QString Commands = QStringLiteral(R"(
 Commands:
   ports                 the serial devices present, one a line
   list                  the applications on the phone, one name a line (UTF-8),
-                        in the phone's order
+                        in the phone's order; a control character in a name
+                        is written \xNN, a backslash \\
   get NAME [--output PATH] [--force]
-                        copies the application named NAME; without --output
-                        into the current folder under its name
+                        copies the application named NAME, written as list
+                        writes it; without --output into the current folder
+                        under its name
   get-all FOLDER        copies every application into FOLDER; a file already
                         there is kept and the copy named "Name (2).jar"
   at COMMAND            writes COMMAND to the phone and prints its answer
@@ -27,12 +30,16 @@ environment variable MORVEX_PORT names it.
 Exit status:
   0    done
   1    failed: the port, an ERROR from the phone, a lost device, a file that
-       could not be written, a file of get-all not copied, no answer to at
+       could not be written, a file of get-all not copied, a phone silent for
+       the time-out while an answer was owed, standard output closed
   2    wrong arguments
   3    saved, but the file is damaged on the phone
   130  interrupted by Ctrl+C or a termination request; no partial file is
        left and the port is closed
 )");
+
+// A day; more would overflow the milliseconds a timer counts in an int.
+constexpr int LongestTimeout = 86400;
 
 struct CommandShape
 {
@@ -75,7 +82,9 @@ ParsedArguments ParseArguments(const QStringList &arguments, const QString &port
     const QCommandLineOption force({QStringLiteral("f"), QStringLiteral("force")},
                                    QStringLiteral("get: replace a file that is already there."));
     const QCommandLineOption timeout(QStringLiteral("timeout"),
-                                     QStringLiteral("at: how long to wait for the result code (10)."),
+                                     QStringLiteral("How long the phone may stay silent while an answer is "
+                                                    "owed, 1 to %1 (10).")
+                                         .arg(LongestTimeout),
                                      QStringLiteral("SECONDS"), QStringLiteral("10"));
     parser.addOptions({port, speed, quiet, output, force, timeout});
     const QCommandLineOption help = parser.addHelpOption();
@@ -108,8 +117,6 @@ ParsedArguments ParseArguments(const QStringList &arguments, const QString &port
     const bool at = request.command == Request::Command::At;
     if (!get && (parser.isSet(output) || parser.isSet(force)))
         return usageError(QStringLiteral("--output и --force только для команды get"));
-    if (!at && parser.isSet(timeout))
-        return usageError(QStringLiteral("--timeout только для команды at"));
 
     request.speed = parser.value(speed);
     if (!OfferedSpeeds.contains(request.speed))
@@ -117,8 +124,8 @@ ParsedArguments ParseArguments(const QStringList &arguments, const QString &port
                               .arg(request.speed, OfferedSpeeds.join(QStringLiteral(", "))));
     bool number = false;
     request.timeoutSeconds = parser.value(timeout).toInt(&number);
-    if (!number || request.timeoutSeconds < 1)
-        return usageError(QStringLiteral("--timeout ждёт целое число секунд, от 1"));
+    if (!number || request.timeoutSeconds < 1 || request.timeoutSeconds > LongestTimeout)
+        return usageError(QStringLiteral("--timeout ждёт целое число секунд от 1 до %1").arg(LongestTimeout));
 
     request.port = parser.isSet(port) ? parser.value(port) : portFromEnvironment;
     if (request.port.trimmed().isEmpty() && request.command != Request::Command::Ports)
@@ -127,8 +134,14 @@ ParsedArguments ParseArguments(const QStringList &arguments, const QString &port
     request.quiet = parser.isSet(quiet);
     request.force = parser.isSet(force);
     request.output = parser.value(output);
-    if (get)
-        request.name = positional.value(0);
+    if (get) {
+        const std::optional<QString> name = NameFromPrinted(positional.value(0));
+        if (!name)
+            return usageError(QStringLiteral("в имени «%1» обратная косая черта пишется \\\\, а знак с кодом NN — "
+                                             "\\xNN, как их пишет list")
+                                  .arg(positional.value(0)));
+        request.name = *name;
+    }
     if (request.command == Request::Command::GetAll)
         request.folder = positional.value(0);
     if (at)

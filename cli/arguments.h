@@ -12,12 +12,12 @@ struct Request
     QString port;        // as the port field takes it
     QString speed;       // one of the offered speeds
     bool quiet = false;
-    QString name;        // get: the application's readable name
+    QString name;        // get: the application's readable name, as the phone has it
     QString output;      // get: a file, or a folder to save into; empty for here
     bool force = false;  // get: may replace an existing file
     QString folder;      // get-all
     QString atCommand;   // at
-    int timeoutSeconds = 10; // at
+    int timeoutSeconds = 10; // the longest silence while an answer is owed
 };
 
 struct ParsedArguments

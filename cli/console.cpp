@@ -1,8 +1,11 @@
 #include "console.h"
 
+#include "printednames.h"
 #include "terminal.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -20,25 +23,29 @@ Console::Console(bool showProgress)
 {
 }
 
-void Console::data(const QByteArray &line)
+bool Console::data(const QByteArray &line)
 {
     const QByteArray bytes = line + '\n';
-    if (std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) != size_t(bytes.size())
-        || std::fflush(stdout) != 0)
-        m_dataWritten = false;
+    if (std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) == size_t(bytes.size())
+        && std::fflush(stdout) == 0)
+        return true;
+    const QString why = QString::fromLocal8Bit(std::strerror(errno));
+    say(QStringLiteral("Не удалось записать в стандартный вывод: %1").arg(why));
+    return false;
 }
 
 void Console::say(const QString &text)
 {
     clearProgress();
-    writeError(text + QLatin1Char('\n'));
+    // The core's messages quote the phone's names as they came.
+    writeError(MessageForTerminal(text) + QLatin1Char('\n'));
 }
 
 void Console::showProgress(const QString &line)
 {
     if (!m_showProgress)
         return;
-    QString shown = line;
+    QString shown = MessageForTerminal(line);
     // A line that wrapped could not be drawn over; the end, with the count, matters most.
     const int columns = Terminal::stderrColumns();
     if (columns > 1 && shown.size() >= columns)

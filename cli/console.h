@@ -12,18 +12,16 @@ public:
     explicit Console(bool showProgress);
 
     // One line of data; written at once, so a reading script sees it at once.
-    void data(const QByteArray &line);
+    // False when it could not be, as when the reader is gone; the user is told.
+    [[nodiscard]] bool data(const QByteArray &line);
     // A message for the user, on lines of its own.
     void say(const QString &text);
     // Replaces the progress line; nothing when progress is not shown.
     void showProgress(const QString &line);
     void clearProgress();
-    // False when some data could not be written.
-    bool dataWritten() const { return m_dataWritten; }
 
 private:
     const bool m_showProgress;
     // How many characters of the progress line are on the screen.
     qsizetype m_drawn = 0;
-    bool m_dataWritten = true;
 };

@@ -1,6 +1,7 @@
 #include "job.h"
 
 #include "console.h"
+#include "printednames.h"
 #include "charset/ansicodepage.h"
 #include "phonefs/safefilename.h"
 #include "windows/cmnDialog.h"
@@ -26,9 +27,14 @@ Job::Job(const Request &request, Console &console, QObject *parent)
             m_console.showProgress(progressLine());
     })
 {
-    m_answerTimeout.setSingleShot(true);
-    connect(&m_answerTimeout, &QTimer::timeout, this, [this] {
-        fail(QStringLiteral("Телефон не ответил за %1 с.").arg(m_request.timeoutSeconds));
+    m_silence.setSingleShot(true);
+    m_silence.setInterval(std::chrono::seconds(m_request.timeoutSeconds));
+    connect(&m_silence, &QTimer::timeout, this, [this] {
+        QString why = QStringLiteral("Телефон не ответил за %1 с.").arg(m_request.timeoutSeconds);
+        if (!m_echoed)
+            why += QStringLiteral(" Эхо команд у него выключено, а без эха ответ не распознать; "
+                                  "включит эхо команда ATE1 (morvex-cli at ATE1).");
+        fail(why);
     });
 }
 
@@ -42,7 +48,7 @@ void Job::start()
         if (failure)
             return fail(failure->message());
         m_stage = Stage::Answering;
-        m_answerTimeout.start(std::chrono::seconds(m_request.timeoutSeconds));
+        m_silence.start();
         return;
     }
     if (m_request.command == Command::Get && !chooseTarget())
@@ -52,6 +58,7 @@ void Job::start()
     if (const MaybeFailure failure = m_link.connectPort(m_request.port, m_request.speed))
         return fail(failure->message());
     m_stage = Stage::Listing;
+    m_silence.start();
 }
 
 bool Job::chooseTarget()
@@ -61,7 +68,11 @@ bool Job::chooseTarget()
     const QString &output = m_request.output;
     m_target = output.isEmpty() ? name : QFileInfo(output).isDir() ? QDir(output).filePath(name) : output;
     const QFileInfo target(m_target);
-    if ((target.exists() || target.isSymLink()) && !m_request.force)
+    // Not even --force makes a folder into a file; found out after the copy, it
+    // would cost the whole read.
+    if (target.isDir())
+        fail(QStringLiteral("На месте файла «%1» папка; туда не сохранить.").arg(m_target));
+    else if ((target.exists() || target.isSymLink()) && !m_request.force)
         fail(QStringLiteral("Файл «%1» уже есть; --force заменит его.").arg(m_target));
     else if (!target.absoluteDir().exists())
         fail(QStringLiteral("Нет папки для «%1».").arg(m_target));
@@ -100,7 +111,7 @@ void Job::finish(Status status)
         return;
     m_stage = Stage::Over;
     m_status = status;
-    m_answerTimeout.stop();
+    m_silence.stop();
     emit finished(status);
 }
 
@@ -114,8 +125,10 @@ void Job::listed()
 {
     switch (m_request.command) {
     case Request::Command::List:
-        for (const CopyAll::Entry &entry : std::as_const(m_entries))
-            m_console.data(entry.readableName.toUtf8());
+        for (const CopyAll::Entry &entry : std::as_const(m_entries)) {
+            if (!m_console.data(PrintedName(entry.readableName).toUtf8()))
+                return finish(Failed);
+        }
         return finish(Done);
     case Request::Command::Get:
         for (const CopyAll::Entry &entry : std::as_const(m_entries)) {
@@ -127,7 +140,7 @@ void Job::listed()
                 fail(failure->message());
             return;
         }
-        return fail(QStringLiteral("На телефоне нет приложения «%1».").arg(m_request.name));
+        return fail(QStringLiteral("На телефоне нет приложения «%1».").arg(PrintedName(m_request.name)));
     case Request::Command::GetAll:
         // Set first: a run with nothing to copy is over before copyAll returns.
         m_stage = Stage::Copying;
@@ -140,7 +153,7 @@ void Job::listed()
     }
 }
 
-void Job::printAnswer(const QByteArray &reply)
+bool Job::printAnswer(const QByteArray &reply)
 {
     QByteArray answer = reply;
     // The echo is the command as written, ended by its carriage return.
@@ -150,15 +163,16 @@ void Job::printAnswer(const QByteArray &reply)
     answer.replace("\r\n", "\n");
     answer.replace('\r', '\n');
     for (const QByteArray &line : answer.split('\n')) {
-        if (!line.isEmpty())
-            m_console.data(line);
+        if (!line.isEmpty() && !m_console.data(line))
+            return false;
     }
+    return true;
 }
 
 QString Job::progressLine() const
 {
     const QString &file = m_fileTitle.isEmpty() ? m_request.name : m_fileTitle;
-    return QStringLiteral("%1: %2").arg(file, m_copyStage.isEmpty() ? m_progress.text() : m_copyStage);
+    return QStringLiteral("%1: %2").arg(PrintedName(file), m_copyStage.isEmpty() ? m_progress.text() : m_copyStage);
 }
 
 void Job::clearEntries()
@@ -216,15 +230,22 @@ void Job::reportCheck(const QString &readableName, const ArchiveCheck &check)
         if (m_request.command == Request::Command::Get)
             m_console.say(QStringLiteral("Файл «%1» повреждён на телефоне: %2 не совпадает с контрольной суммой; "
                                          "сохраняется как есть.")
-                              .arg(readableName, check.failedEntry));
+                              .arg(PrintedName(readableName), check.failedEntry));
         break;
     case ArchiveCheck::Verdict::NotChecked:
-        m_console.say(QStringLiteral("%1: не проверен (%2)").arg(readableName, check.failedEntry));
+        m_console.say(QStringLiteral("%1: не проверен (%2)").arg(PrintedName(readableName), check.failedEntry));
         break;
     case ArchiveCheck::Verdict::NotArchive:
     case ArchiveCheck::Verdict::Sound:
         break;
     }
+}
+
+void Job::appendTraffic(const QByteArray &)
+{
+    // A phone still sending is alive, however long its answer takes.
+    if (m_silence.isActive())
+        m_silence.start();
 }
 
 void Job::setLamp(bool linkUp)
@@ -236,6 +257,7 @@ void Job::setLamp(bool linkUp)
 
 void Job::replyCompleted(const QByteArray &reply, bool rejected)
 {
+    m_echoed = reply.startsWith("AT");
     if (m_stage == Stage::Listing) {
         // A refused listing: the core has said so.
         if (rejected)
@@ -243,8 +265,7 @@ void Job::replyCompleted(const QByteArray &reply, bool rejected)
         return listed();
     }
     if (m_stage == Stage::Answering) {
-        printAnswer(reply);
-        finish(rejected ? Failed : Done);
+        finish(printAnswer(reply) && !rejected ? Done : Failed);
     }
 }
 

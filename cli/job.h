@@ -46,7 +46,8 @@ private:
     // cannot go there.
     bool chooseTarget();
     void listed();
-    void printAnswer(const QByteArray &reply);
+    // False when the output could not take it.
+    bool printAnswer(const QByteArray &reply);
     QString progressLine() const;
 
     // LinkView
@@ -61,7 +62,7 @@ private:
     // A file damaged on the phone is kept, and the status says so.
     void reportCheck(const QString &readableName, const ArchiveCheck &check) override;
     void showPieceLength(qsizetype) override {}
-    void appendTraffic(const QByteArray &) override {}
+    void appendTraffic(const QByteArray &) override;
     void setLamp(bool linkUp) override;
     void replyCompleted(const QByteArray &reply, bool rejected) override;
     void copyEnded(bool saved) override;
@@ -75,7 +76,11 @@ private:
     QList<CopyAll::Entry> m_entries;
     QString m_target;
     bool m_damaged = false;
-    QTimer m_answerTimeout;
+    // Runs while an answer is owed; every byte from the phone starts it again.
+    QTimer m_silence;
+    // Whether the last reply began with the echo of its command; a copy cannot
+    // tell its replies apart without one.
+    bool m_echoed = true;
 
     bool m_copyRunning = false;
     // In a run of copies, "2 из 5: Игра.jar"; empty for one file.

@@ -16,6 +16,7 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("morvex-cli"));
     Terminal::useUtf8Output();
+    Terminal::surviveClosedOutput();
 
     const ParsedArguments parsed = ParseArguments(app.arguments(), qEnvironmentVariable("MORVEX_PORT"));
     switch (parsed.outcome) {
@@ -34,9 +35,11 @@ int main(int argc, char *argv[])
     Console console(!request.quiet && Terminal::stderrIsTerminal());
 
     if (request.command == Request::Command::Ports) {
-        for (const QString &device : SerialDeviceNames())
-            console.data(device.toUtf8());
-        return console.dataWritten() ? Job::Done : Job::Failed;
+        for (const QString &device : SerialDeviceNames()) {
+            if (!console.data(device.toUtf8()))
+                return Job::Failed;
+        }
+        return Job::Done;
     }
     // Every command and path goes to the phone through this conversion.
     if (const std::optional<QString> fault = AnsiCodePage::conversionFault()) {
@@ -52,12 +55,7 @@ int main(int argc, char *argv[])
     QObject::connect(&job, &Job::finished, &app, [](int status) { QCoreApplication::exit(status); },
                      Qt::QueuedConnection);
     job.start();
-    int status = QCoreApplication::exec();
+    const int status = QCoreApplication::exec();
     job.close();
-    if (!console.dataWritten()) {
-        console.say(QStringLiteral("Не удалось записать в стандартный вывод."));
-        if (status == Job::Done)
-            status = Job::Failed;
-    }
     return status;
 }

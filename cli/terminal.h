@@ -9,5 +9,8 @@ bool stderrIsTerminal();
 int stderrColumns();
 // Makes a console show the tool's UTF-8 text as such for as long as the tool runs.
 void useUtf8Output();
+// A reader of the output that went away (a closed pipe) makes the next write
+// fail instead of ending the tool before it has closed the port.
+void surviveClosedOutput();
 
 } // namespace Terminal

@@ -1,5 +1,6 @@
 #include "terminal.h"
 
+#include <csignal>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -19,6 +20,11 @@ int stderrColumns()
 void useUtf8Output()
 {
     // Terminals here take the bytes as they come.
+}
+
+void surviveClosedOutput()
+{
+    ::signal(SIGPIPE, SIG_IGN);
 }
 
 } // namespace Terminal

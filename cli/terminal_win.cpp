@@ -39,4 +39,9 @@ void useUtf8Output()
         std::atexit(restoreCodePage);
 }
 
+void surviveClosedOutput()
+{
+    // A write to a closed pipe fails here anyway; there is no signal to stop.
+}
+
 } // namespace Terminal

@@ -1,7 +1,9 @@
 // The command-line tool as a user runs it, against our phone simulator on a
 // pseudo-terminal.
+#include "cli/printednames.h"
 #include "samples/jarbuilder.h"
 #include "support/phonesimulator.h"
+#include "support/pseudoterminal.h"
 #include "support/testfiles.h"
 
 #include <QDir>
@@ -11,6 +13,7 @@
 
 #include <csignal>
 #include <memory>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -97,20 +100,48 @@ private slots:
         QFETCH(QStringList, options);
         Cli cli;
         QVERIFY(QDir(cli.phoneFolder.path()).mkdir("games"));
-        QVERIFY(cli.start({{"Игра.jar", "x"}, {"Тетрис.jad", "x"}, {"plain.jar", "x"}, {".hidden.jar", "x"}},
+        QVERIFY(cli.start({{"Игра.jar", "x"}, {"Тетрис.jad", "x"}, {"plain.jar", "x"}, {".hidden.jar", "x"},
+                           {"two\nlines\x1b[2J.jar", "x"}, {"back\\slash.jar", "x"}},
                           options));
         // The simulator keeps its files in the order of their names' bytes.
-        QCOMPARE(cli.run({"list"}), (Outcome{0, u".hidden.jar\nplain.jar\nИгра.jar\nТетрис.jad\n"_s.toUtf8(), {}}));
+        QCOMPARE(cli.run({"list"}), (Outcome{0, u".hidden.jar\nback\\\\slash.jar\nplain.jar\n"
+                                                u"two\\x0Alines\\x1B[2J.jar\nИгра.jar\nТетрис.jad\n"_s.toUtf8(), {}}));
         // The answer without the echo.
         QCOMPARE(cli.run({"at", "AT+CSCS?"}), (Outcome{0, "+CSCS: \"IRA\"\nOK\n", {}}));
         QCOMPARE(cli.run({"at", "AT+NONE"}), (Outcome{1, "ERROR\n", u"Ошибочная комманда\n"_s}));
+
+        // Into a pipe whose reader is gone: no SIGPIPE, but status 1 and the reason.
+        cli.process.setChildProcessModifier([] {
+            if (int ends[2]; ::pipe(ends) == 0 && ::dup2(ends[1], STDOUT_FILENO) >= 0)
+                ::close(ends[0]);
+        });
+        for (const QStringList &command : {QStringList{"list"}, {"at", "AT"}}) {
+            const Outcome unread = cli.run(command);
+            QCOMPARE(unread.status, 1);
+            QVERIFY2(unread.err.startsWith(u"Не удалось записать в стандартный вывод: "_s)
+                         && unread.err.count('\n') == 1, qPrintable(unread.err));
+        }
     }
 
-    void atGivesUpOnASilentPhone()
+    // Every command gives up on a phone silent for the time-out, and only then.
+    void givesUpOnASilentPhone()
     {
-        Cli cli;
-        QVERIFY(cli.start({}, {"--rate", "1"}));
-        QCOMPARE(cli.run({"at", "AT", "--timeout", "1"}), (Outcome{1, {}, u"Телефон не ответил за 1 с.\n"_s}));
+        const QString silent = u"Телефон не ответил за 1 с."_s;
+        PseudoTerminal nobody; // a device that never answers
+        Cli bare;
+        for (const QStringList &command : {QStringList{"at", "AT"}, {"list"}, {"get", "a.jar"}})
+            QCOMPARE(bare.run(QStringList{"--port", nobody.slavePath(), "--timeout", "1"} + command),
+                     (Outcome{1, {}, silent + '\n'}));
+        // Its replies lack the echo that tells a copy which reply is the file's.
+        Cli noEcho;
+        QVERIFY(noEcho.start({{"a.jar", "x"}}, {"--no-echo"}));
+        QCOMPARE(noEcho.run({"get", "a.jar", "--timeout", "1"}),
+                 (Outcome{1, {}, silent + u" Эхо команд у него выключено, а без эха ответ не распознать; "
+                                          "включит эхо команда ATE1 (morvex-cli at ATE1).\n"_s}));
+        // A reply of 1.6 s that never pauses for long.
+        Cli slow;
+        QVERIFY(slow.start({}, {"--rate", "20"}));
+        QCOMPARE(slow.run({"at", "AT+CSCS?", "--timeout", "1"}), (Outcome{0, "+CSCS: \"IRA\"\nOK\n", {}}));
     }
 
     void getCopiesByteForByte()
@@ -121,12 +152,13 @@ private slots:
         Cli cli;
         QVERIFY(cli.start(files, {"--split", "anywhere", "--max-piece", "3000", "--pause-us", "100", "--chunk-width",
                                   "4096"}));
+        // The name as list prints it; the file's name is cleaned.
         const QList<std::tuple<QString, QStringList, QString>> gets{
-            {odd, {}, "bad__.jar"}, // here, under the cleaned name
-            {game, {"--output", "copy.jar"}, "copy.jar"},
-            {game, {"-o", "."}, "./Игра.jar"}};
-        for (const auto &[name, output, path] : gets) {
-            const Outcome got = cli.run(QStringList{"get", name} + output);
+            {odd, {u"bad\\x07\u202E.jar"_s}, "bad__.jar"},
+            {game, {game, "--output", "copy.jar"}, "copy.jar"},
+            {game, {game, "-o", "."}, "./Игра.jar"}};
+        for (const auto &[name, arguments, path] : gets) {
+            const Outcome got = cli.run(QStringList{"get"} + arguments);
             QCOMPARE(got, (Outcome{0, {}, QStringLiteral("Data Saved to: \"%1\"\n").arg(path)}));
             QCOMPARE(cli.workFiles(), QStringList{QFileInfo(path).fileName()});
             QCOMPARE(readFile(cli.workPath(path)), files.value(name));
@@ -164,23 +196,26 @@ private slots:
         QCOMPARE(cli.run({"get", "a.jar", "--force", "--quiet"}), (Outcome{0, {}, {}}));
         QCOMPARE(readFile(cli.workPath("a.jar")), QByteArray("new"));
 
-        // A folder in the file's place cannot be written: one attempt, then status 1.
-        QVERIFY(QDir(cli.work.path()).mkdir("sub"));
+        // A folder in the file's place cannot be written, forced or not: refused before any request.
         QVERIFY(QDir(cli.work.path()).mkpath("sub/a.jar"));
+        const QByteArray asked = cli.phone->received();
         QCOMPARE(cli.run({"get", "a.jar", "--output", "sub", "--force"}),
-                 (Outcome{1, {}, u"Saving Failed: \"sub/a.jar\"\nIs a directory\n"_s}));
+                 (Outcome{1, {}, u"На месте файла «sub/a.jar» папка; туда не сохранить.\n"_s}));
+        QCOMPARE(cli.phone->received(), asked);
     }
 
     void getAllKeepsWhatIsThereAndNamesWhatFailed()
     {
         Cli cli;
-        const QMap<QString, QByteArray> files{{"a.jar", "aaa"}, {"Игра.jar", randomBytes(7000, 1)}, {"c.jad", "ccc"}};
+        const QMap<QString, QByteArray> files{
+            {"a.jar", "aaa"}, {"Игра.jar", randomBytes(7000, 1)}, {"c\x1b[2J.jad", "ccc"}};
         QVERIFY(cli.start(files, {"--fail-read", "2"}));
         QVERIFY(writeFile(cli.workPath("a.jar"), "mine"));
 
-        // The simulator reads its files in the order of their names' bytes: c.jad is the second.
+        // The simulator reads its files in the order of their names' bytes: c….jad is the second,
+        // and its name in the summary cannot clear the terminal.
         QCOMPARE(cli.run({"get-all", "."}),
-                 (Outcome{1, {}, u"Скопировано файлов: 2 из 3\nc.jad: Ошибочная комманда\n"_s}));
+                 (Outcome{1, {}, u"Скопировано файлов: 2 из 3\nc\\x1B[2J.jad: Ошибочная комманда\n"_s}));
         // Where the tool was told, with the names copy-all gives (tested with the windows).
         QCOMPARE(cli.workFiles(), QStringList({"a (2).jar", "a.jar", "Игра.jar"}));
         QCOMPARE(readFile(cli.workPath("a (2).jar")), files.value("a.jar"));
@@ -208,6 +243,13 @@ private slots:
         row("--output for list", {"--port", "5", "list", "-o", "x"}, {}, 2, "--output и --force только для команды get");
         row("a speed not offered", {"--port", "5", "--speed", "1200", "list"}, {}, 2, "скорость 1200 не из списка");
         row("an unknown option", {"--port", "5", "--baud", "9600", "list"}, {}, 2, "baud");
+        row("a lone backslash in a name", {"--port", "5", "get", "a\\b.jar"}, {}, 2, "в имени «a\\b.jar» обратная");
+        // Past a day the milliseconds overflowed: the wait came short or never ended.
+        for (const char *seconds : {"0", "86401", "2147484", "4294968"})
+            row(seconds, {"--port", "/dev/ttyMISSING", "--timeout", seconds, "at", "AT"}, {}, 2,
+                "--timeout ждёт целое число секунд от 1 до 86400");
+        row("a day's timeout", {"--port", "/dev/ttyMISSING", "--timeout", "86400", "at", "AT"}, {}, 1,
+            "/dev/ttyMISSING: No such file");
     }
 
     void refusesWhatItCannotDo()
@@ -220,6 +262,25 @@ private slots:
         QTEST(refused.status, "status");
         QCOMPARE(refused.out, QByteArray());
         QVERIFY2(refused.err.contains(err), qPrintable(refused.err));
+    }
+
+    // A name, as printed: on one line, harmless to a terminal, and read back as it was.
+    void printedNamesReadBack()
+    {
+        const QList<std::pair<QString, QString>> table{
+            {u"Игра \u202E1.jar"_s, u"Игра \u202E1.jar"_s}, // as it is
+            {u"a\nb\r.jar"_s, u"a\\x0Ab\\x0D.jar"_s},
+            {u"\x1b[2J"_s, u"\\x1B[2J"_s},
+            {u"\0\x7f\x80\x9f\xa0"_s, u"\\x00\\x7F\\x80\\x9F\xa0"_s}, // NUL, DEL, C1, and no-break space as it is
+            {u"\\x41\\"_s, u"\\\\x41\\\\"_s}};
+        for (const auto &[name, printed] : table) {
+            QCOMPARE(PrintedName(name), printed);
+            QCOMPARE(NameFromPrinted(printed), std::optional(name));
+        }
+        // Either case of hex digits; a backslash beginning anything else is no name.
+        QCOMPARE(NameFromPrinted(u"\\x1b\\x41"_s), std::optional(u"\x1b" "A"_s));
+        for (const QString &wrong : {u"a\\b"_s, u"\\x4"_s, u"\\x+1"_s, u"\\xG0"_s, u"end\\"_s})
+            QVERIFY2(!NameFromPrinted(wrong), qPrintable(wrong));
     }
 
     // Stopped in the middle of a piece, each way a user stops the tool.
