@@ -1,8 +1,9 @@
 // The check of a copied archive. Any bytes: the answer is the same twice, and its
 // ranges are sorted, apart, non-empty and within the file, present exactly when it
-// is Damaged. An archive built from the input's bytes is sound; with one hex digit
-// of it changed, as the line changes one, it is still checked, a Damaged answer asks
-// to re-read that byte, and a changed byte of stored data is always found.
+// is Damaged. An archive built from the input's bytes, maybe with 8-byte descriptor
+// sizes, is sound; with one hex digit of it changed, as the line changes one, it is
+// still checked, a Damaged answer asks to re-read that byte, and a changed byte of
+// stored data is always found.
 #include "fuzzcheck.h"
 #include "phonefs/archivecheck.h"
 #include "samples/jarbuilder.h"
@@ -39,17 +40,22 @@ void checkBuiltArchive(QByteArrayView input)
     const auto byte = [&](qsizetype i) { return static_cast<unsigned char>(input[i]); };
     const QByteArrayView data = input.sliced(5);
     const int count = 1 + byte(0) % 3;
+    // 8-byte descriptor sizes, with the ZIP64 field that announces them.
+    const bool wide = byte(4) & 0x08;
     QList<JarEntry> entries;
     for (int i = 0; i < count; ++i) {
         const qsizetype from = data.size() * i / count;
         const int mode = byte(0) >> (2 + 2 * i) & 3;
         const auto descriptor = !(mode & 2)       ? JarEntry::Descriptor::None
+                                : wide             ? JarEntry::Descriptor::Wide
                                 : byte(4) >> i & 1 ? JarEntry::Descriptor::Signed
                                                    : JarEntry::Descriptor::Bare;
         const bool extra = byte(4) >> (4 + i) & 1;
+        const QByteArray zip64Field =
+            descriptor == JarEntry::Descriptor::Wide ? "\1\0\x10\0" + QByteArray(16, '\0') : QByteArray();
         entries.append({"e" + QByteArray::number(i),
                         data.sliced(from, data.size() * (i + 1) / count - from).toByteArray(), bool(mode & 1),
-                        descriptor, extra ? QByteArrayLiteral("xy\2\0ex") : QByteArray(),
+                        descriptor, (extra ? QByteArrayLiteral("xy\2\0ex") : QByteArray()) + zip64Field,
                         extra ? QByteArrayLiteral("xy\0\0") : QByteArray()});
     }
     const Jar jar = BuildJar(entries);

@@ -20,6 +20,7 @@ namespace {
 
 constexpr auto Descriptor = JarEntry::Descriptor::Signed;
 constexpr auto Bare = JarEntry::Descriptor::Bare;
+constexpr auto Wide = JarEntry::Descriptor::Wide;
 const QString Manifest = QStringLiteral("META-INF/MANIFEST.MF");
 const QString Game = QStringLiteral("Игра.class");
 const QString Icon = QStringLiteral("icon.png");
@@ -111,6 +112,16 @@ void ArchiveCheckTest::check_data()
         Verdict::Sound);
     row("longest comment", BuildJar({{"a", "x"}}, QByteArray(65535, 'c')).bytes, Verdict::Sound);
     row("archive without entries", BuildJar({}).bytes, Verdict::Sound);
+
+    // 8-byte sizes in the descriptors, as a ZIP64 field in the local header announces.
+    const QByteArray zip64Field = QByteArrayLiteral("\1\0\x10\0") + QByteArray(16, '\0');
+    const Jar wide = BuildJar({{Manifest.toUtf8(), "x", true, Wide, zip64Field},
+                               {Game.toUtf8(), text(9), false, Wide, QByteArrayLiteral("xy\1\0-") + zip64Field}});
+    row("8-byte descriptors", wide.bytes, Verdict::Sound);
+    row("8-byte descriptors, unannounced", BuildJar({{Manifest.toUtf8(), "x", true, Wide}}).bytes, Verdict::Sound);
+    const QList<Jar::Places> &w = wide.entries;
+    row("8-byte descriptor's size", flipped(wide.bytes, w[1].end - 1), Verdict::Damaged, Game,
+        {{w[1].local, w[1].end}, {w[1].central, w[1].centralEnd}});
 
     row("descriptor text", "MIDlet-Name: Игра\r\nMIDlet-Jar-URL: game.jar\r\n", Verdict::NotArchive);
     row("empty file", QByteArray(), Verdict::NotArchive);
