@@ -294,13 +294,27 @@ ArchiveCheck notChecked(const QString &reason)
     return {ArchiveCheck::Verdict::NotChecked, reason, {}};
 }
 
-// Whatever broke, the bytes from the central directory on hold the structure.
-ArchiveCheck structureDamaged(QByteArrayView file, std::optional<qint64> directoryOffset)
+// Whatever broke, the bytes from the central directory on hold the structure;
+// `more` are further suspects.
+ArchiveCheck structureDamaged(QByteArrayView file, std::optional<qint64> directoryOffset, QList<Range> more = {})
 {
     const qint64 size = file.size();
     const qint64 begin = directoryOffset && *directoryOffset < size ? *directoryOffset
                                                                      : qMax<qint64>(0, size - EndSearchSize);
-    return damaged(QStringLiteral("центральный каталог"), {{begin, size}});
+    more.append({begin, size});
+    return damaged(QStringLiteral("центральный каталог"), more);
+}
+
+// Whether some entry's local header, with the entry's name, lies where the
+// directory says once `shift` is added.
+bool someLocalHeaderAt(QByteArrayView file, qint64 limit, const QList<Entry> &entries, qint64 shift)
+{
+    return std::any_of(entries.begin(), entries.end(), [&](const Entry &entry) {
+        const qint64 at = entry.localOffset + shift;
+        const qint64 nameLength = entry.name.size();
+        return fits(at, LocalHeaderSize + nameLength, limit) && u32(file, at) == LocalSignature
+               && u16(file, at + 26) == nameLength && file.sliced(at + LocalHeaderSize, nameLength) == entry.name;
+    });
 }
 
 QString readableName(QByteArrayView name)
@@ -329,17 +343,37 @@ ArchiveCheck CheckArchive(QByteArrayView file, const QList<SoundEntryData> &know
         || directoryOffset == Zip64Value
         || (end >= Zip64LocatorSize && u32(file, end - Zip64LocatorSize) == Zip64LocatorSignature))
         return notChecked(zip64);
+    // A broken structure's suspects take in the end record, whatever offset it holds.
+    const qint64 structureAt = directoryOffset < file.size() ? qMin<qint64>(directoryOffset, end) : directoryOffset;
     // One disk, and the directory just before the end record.
-    if (u16(file, end + 4) != 0 || u16(file, end + 6) != 0 || entriesHere != entryCount
-        || qint64(directoryOffset) + directorySize != end)
-        return structureDamaged(file, directoryOffset);
-    const std::optional<QList<Entry>> entries = readDirectory(file, directoryOffset, end, entryCount);
+    if (u16(file, end + 4) != 0 || u16(file, end + 6) != 0 || entriesHere != entryCount || directorySize > end)
+        return structureDamaged(file, structureAt);
+    // Offsets count from the archive's start, which a stub in front (a script that
+    // runs the archive, say) moves on by its length.
+    const qint64 directoryAt = end - directorySize;
+    const qint64 stub = directoryAt - directoryOffset;
+    std::optional<QList<Entry>> entries;
+    if (stub >= 0)
+        entries = readDirectory(file, directoryAt, end, entryCount);
     if (!entries)
-        return structureDamaged(file, directoryOffset);
+        return structureDamaged(file, structureAt);
+    // The local headers lie as far on as the stub is long. Where none does, the end
+    // record's offset is wrong, or else the header that would show it is: the first
+    // one, since with more entries one damage cannot hide them all.
+    if (!entries->isEmpty() && !someLocalHeaderAt(file, directoryAt, *entries, stub)) {
+        const Entry &first = entries->first();
+        const qint64 firstAt = first.localOffset + stub;
+        const qint64 firstEnd = qMin(firstAt + LocalHeaderSize + first.name.size(), directoryAt);
+        if ((stub > 0 && someLocalHeaderAt(file, directoryAt, *entries, 0)) || firstAt >= firstEnd)
+            return structureDamaged(file, structureAt);
+        return structureDamaged(file, structureAt, {{firstAt, firstEnd}});
+    }
+    for (Entry &entry : *entries)
+        entry.localOffset += stub;
     QList<Local> locals;
     locals.reserve(entries->size());
     for (const Entry &entry : *entries)
-        locals.append(readLocal(file, directoryOffset, entry));
+        locals.append(readLocal(file, directoryAt, entry));
 
     // Decided before anything is inflated, and only by entries whose local header
     // agrees: a digit changed in the directory must not pass for what is unchecked.
@@ -368,7 +402,7 @@ ArchiveCheck CheckArchive(QByteArrayView file, const QList<SoundEntryData> &know
     for (qsizetype i = 0; i < entries->size(); ++i) {
         const Entry &entry = entries->at(i);
         const Local &local = locals[i];
-        if (local.alike && dataSound(file, directoryOffset, entry, local.dataAt, known, inflater))
+        if (local.alike && dataSound(file, directoryAt, entry, local.dataAt, known, inflater))
             continue;
         if (suspects.isEmpty())
             firstFailed = readableName(entry.name);

@@ -113,6 +113,17 @@ void ArchiveCheckTest::check_data()
     row("longest comment", BuildJar({{"a", "x"}}, QByteArray(65535, 'c')).bytes, Verdict::Sound);
     row("archive without entries", BuildJar({}).bytes, Verdict::Sound);
 
+    // A stub in front, as "cat stub app.jar" makes: offsets count from the archive's start.
+    const QByteArray stub = "#!/bin/sh\nexec java -jar \"$0\" \"$@\"\n";
+    const qint64 s = stub.size();
+    row("stub", stub + sound, Verdict::Sound);
+    row("stub, deflated data", stub + flipped(sound, e[1].data + 100), Verdict::Damaged, Game,
+        {{s + e[1].local, s + e[1].end}, {s + e[1].central, s + e[1].centralEnd}});
+    // Only a local header could tell a stub from a wrong directory offset.
+    const Jar one = BuildJar({{"a", randomBytes(200, 3), false}});
+    row("stub, the only local header", stub + flipped(one.bytes, 0), Verdict::Damaged, Directory,
+        {{s, s + 31}, {one.directory, s + one.bytes.size()}});
+
     // 8-byte sizes in the descriptors, as a ZIP64 field in the local header announces.
     const QByteArray zip64Field = QByteArrayLiteral("\1\0\x10\0") + QByteArray(16, '\0');
     const Jar wide = BuildJar({{Manifest.toUtf8(), "x", true, Wide, zip64Field},
@@ -173,6 +184,8 @@ void ArchiveCheckTest::check_data()
     directory("fewer entries than records", fewerEntries, structure);
     directory("directory offset one early", patched(sound, jar.endRecord + 16, quint32(jar.directory - 1)),
               {{jar.directory - 1, size}});
+    directory("directory offset inside the end record", patched(sound, jar.endRecord + 16, quint32(jar.endRecord + 4)),
+              {{jar.endRecord, size}});
     directory("directory offset at the end of the file", patched(sound, jar.endRecord + 16, quint32(size)), tail(size));
     directory("end record signature", flipped(sound, jar.endRecord), tail(size));
     for (const qint64 cut : {size - 1, jar.endRecord + 10, jar.directory + 50, e[2].data + 10, qint64(30), qint64(4)})
