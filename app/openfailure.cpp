@@ -6,8 +6,47 @@
 
 #ifndef Q_OS_WIN
 #include <grp.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <vector>
+
+namespace {
+
+void gatherDeviceAccess(const QByteArray &path, DeviceAccess &access)
+{
+    struct stat node{};
+    if (::stat(path.constData(), &node) == 0) {
+        access.known = true;
+        access.ownerId = node.st_uid;
+        access.groupId = node.st_gid;
+        access.mode = node.st_mode & 0777;
+        if (const passwd *owner = ::getpwuid(node.st_uid))
+            access.ownerName = QString::fromLocal8Bit(owner->pw_name);
+        if (const group *owning = ::getgrgid(node.st_gid))
+            access.groupName = QString::fromLocal8Bit(owning->gr_name);
+    }
+    access.userId = ::geteuid();
+    access.sessionGroups.append(::getegid());
+    std::vector<gid_t> groups(qMax(0, ::getgroups(0, nullptr)));
+    groups.resize(qMax(0, ::getgroups(int(groups.size()), groups.data())));
+    access.sessionGroups.append(QList<uint>(groups.begin(), groups.end()));
+    // What the group database says now, which a session started before joining lacks.
+    const passwd *user = ::getpwuid(access.userId);
+    if (!user)
+        return;
+    int count = 32;
+    for (int tries = 0; tries < 3; ++tries) {
+        groups.resize(count);
+        if (::getgrouplist(user->pw_name, user->pw_gid, groups.data(), &count) >= 0) {
+            access.memberGroups = QList<uint>(groups.begin(), groups.begin() + count);
+            return;
+        }
+    }
+}
+
+} // namespace
 #endif
 
 OpenFailureFacts GatherOpenFailureFacts(QSerialPort::SerialPortError error, int port,
@@ -17,11 +56,8 @@ OpenFailureFacts GatherOpenFailureFacts(QSerialPort::SerialPortError error, int 
 #ifndef Q_OS_WIN
     const QByteArray path = device.toLocal8Bit();
     facts.accessDenied = ::access(path.constData(), R_OK | W_OK) != 0 && errno == EACCES;
-    struct stat node{};
-    if (::stat(path.constData(), &node) == 0) {
-        if (const group *owner = ::getgrgid(node.st_gid))
-            facts.owningGroup = QString::fromLocal8Bit(owner->gr_name);
-    }
+    if (facts.accessDenied)
+        gatherDeviceAccess(path, facts.access);
 #endif
     return facts;
 }
@@ -81,6 +117,61 @@ Failure DescribeOpenFailure(const OpenFailureFacts &facts)
 
 #else
 
+namespace {
+
+// Who owns the device and may do what, whether the user is in its group, and
+// then only the remedy that would let the user in. Linux looks at one set of
+// bits: the owner's for the owner, else the group's for its members, else the
+// others'.
+QString deniedAccess(const OpenFailureFacts &facts)
+{
+    const QString head = headOf(facts);
+    const DeviceAccess &access = facts.access;
+    if (!access.known) {
+        return QStringLiteral("%1 Its owner, group and mode could not be looked at: ask the administrator to let "
+                              "you read and write it.")
+            .arg(head);
+    }
+    const QString owner = access.ownerName.isEmpty() ? QString::number(access.ownerId) : access.ownerName;
+    const QString group = access.groupName.isEmpty() ? QString::number(access.groupId) : access.groupName;
+    const QString checked = QStringLiteral("%1 The device belongs to user %2 and group %3 with mode %4; ")
+                                .arg(head, owner, group, QStringLiteral("%1").arg(access.mode, 4, 8, QLatin1Char('0')));
+    constexpr uint ReadWrite = 06;
+    const bool owns = access.userId == access.ownerId;
+    const bool inGroup = access.sessionGroups.contains(access.groupId);
+    const int shift = owns ? 6 : inGroup ? 3 : 0;
+    const bool groupMay = (access.mode >> 3 & ReadWrite) == ReadWrite;
+    const QString askForMode = QStringLiteral("ask the administrator for a udev rule that gives the device "
+                                              "MODE=\"0660\" and a group you are in.");
+    if ((access.mode >> shift & ReadWrite) == ReadWrite) {
+        return checked + QStringLiteral("by these you may read and write it, so something else refuses, such as "
+                                        "an access control list or a security policy: ask the administrator.");
+    }
+    if (owns) {
+        return checked + QStringLiteral("you own it, but its mode keeps its owner from reading and writing it: "
+                                        "\"chmod u+rw %1\" lets you.")
+                             .arg(facts.device);
+    }
+    if (!groupMay) {
+        return checked
+               + (inGroup ? QStringLiteral("you are in group %1, but its mode keeps the group from reading and "
+                                           "writing it: ")
+                          : QStringLiteral("its mode keeps group %1 from reading and writing it, so joining the "
+                                           "group would not help: "))
+                     .arg(group)
+               + askForMode;
+    }
+    if (access.memberGroups.contains(access.groupId)) {
+        return checked + QStringLiteral("you have joined group %1 since you logged in: log out and in again.")
+                             .arg(group);
+    }
+    return checked + QStringLiteral("you are not in group %1: join it with \"sudo usermod -aG %1 $USER\" and log "
+                                    "in again.")
+                         .arg(group);
+}
+
+} // namespace
+
 Failure DescribeOpenFailure(const OpenFailureFacts &facts)
 {
     const QString head = headOf(facts);
@@ -99,13 +190,8 @@ Failure DescribeOpenFailure(const OpenFailureFacts &facts)
                     .arg(head, setting.isEmpty() ? setting : setting + QStringLiteral("it"),
                          someOf(facts.serialDevices))};
     }
-    if (facts.accessDenied) {
-        const QString group = facts.owningGroup.isEmpty() ? QStringLiteral("dialout") : facts.owningGroup;
-        return {FailureCode::PermissionDenied,
-                QStringLiteral("%1 The device belongs to group %2; join it with "
-                               "\"sudo usermod -aG %2 $USER\" and log in again.")
-                    .arg(head, group)};
-    }
+    if (facts.accessDenied)
+        return {FailureCode::PermissionDenied, deniedAccess(facts)};
     if (facts.error == QSerialPort::PermissionError || facts.error == QSerialPort::OpenError) {
         return {FailureCode::DeviceBusy,
                 QStringLiteral("%1 Another program holds the port, often ModemManager: close it, or "

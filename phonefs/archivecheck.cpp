@@ -22,6 +22,8 @@ constexpr qint64 CentralRecordSize = 46;
 constexpr qint64 EndRecordSize = 22;
 constexpr qint64 Zip64LocatorSize = 20;
 constexpr qint64 DescriptorSize = 16; // with its signature
+constexpr qint64 Zip64DescriptorSize = 24; // with its signature, and 8-byte sizes
+constexpr quint16 Zip64ExtraId = 0x0001;
 // The end record ends the file, after a comment of at most 65 535 bytes. The same
 // tail is what a broken structure with no better clue asks to re-read.
 constexpr qint64 MaxCommentSize = 0xFFFF;
@@ -158,14 +160,45 @@ private:
     Bytef m_out[64 * 1024];
 };
 
-// The descriptor after an entry's data, with or without its optional signature.
-bool descriptorAgrees(QByteArrayView file, qint64 at, qint64 limit, const Entry &entry)
+// The descriptor after an entry's data, with or without its optional signature:
+// nothing when it does not agree with the central record, else whether its sizes
+// are ZIP64's 8 bytes. Sizes a ZIP64 field announced are 8 bytes; others are
+// taken as 4 bytes, or else as 8, which some writers use unannounced.
+std::optional<bool> agreeingDescriptor(QByteArrayView file, qint64 at, qint64 limit, const Entry &entry,
+                                       bool announcedWide)
 {
-    const auto agreesAt = [&](qint64 fields) {
-        return fits(fields, 12, limit) && u32(file, fields) == entry.crc
-               && u32(file, fields + 4) == entry.compressedSize && u32(file, fields + 8) == entry.size;
+    const auto agreesAt = [&](qint64 fields, qint64 width) {
+        // 8-byte sizes that the record's 4 bytes can hold have their high halves 0.
+        const auto sizeIs = [&](qint64 field, quint32 size) {
+            return u32(file, field) == size && (width == 4 || u32(file, field + 4) == 0);
+        };
+        return fits(fields, 4 + 2 * width, limit) && u32(file, fields) == entry.crc
+               && sizeIs(fields + 4, entry.compressedSize) && sizeIs(fields + 4 + width, entry.size);
     };
-    return (fits(at, 4, limit) && u32(file, at) == DescriptorSignature && agreesAt(at + 4)) || agreesAt(at);
+    const auto agreesFrom = [&](qint64 fields) -> std::optional<bool> {
+        if (!announcedWide && agreesAt(fields, 4))
+            return false;
+        if (agreesAt(fields, 8))
+            return true;
+        return std::nullopt;
+    };
+    if (fits(at, 4, limit) && u32(file, at) == DescriptorSignature) {
+        if (const std::optional<bool> wide = agreesFrom(at + 4))
+            return wide;
+    }
+    return agreesFrom(at);
+}
+
+// Whether the local header's extra fields, [at, end), hold a ZIP64 field: its
+// sizes, and a descriptor's, are then 8 bytes.
+bool hasZip64Extra(QByteArrayView file, qint64 at, qint64 end)
+{
+    while (fits(at, 4, end)) {
+        if (u16(file, at) == Zip64ExtraId)
+            return true;
+        at += 4 + u16(file, at + 2);
+    }
+    return false;
 }
 
 bool zip64Sizes(const Entry &entry)
@@ -190,19 +223,33 @@ Local readLocal(QByteArrayView file, qint64 limit, const Entry &entry)
         return local;
     // Even under a damaged signature the lengths most likely still tell where the data ends.
     const qint64 nameLength = u16(file, at + 26);
-    local.dataAt = at + LocalHeaderSize + nameLength + u16(file, at + 28);
+    const qint64 extraAt = at + LocalHeaderSize + nameLength;
+    local.dataAt = extraAt + u16(file, at + 28);
     const qint64 dataEnd = local.dataAt + entry.compressedSize;
     const bool hasDescriptor = entry.flags & DescriptorFlag;
-    local.end = qMin(dataEnd + (hasDescriptor ? DescriptorSize : 0), limit);
-    if (!fits(at, local.dataAt - at, limit) || u32(file, at) != LocalSignature || u16(file, at + 6) != entry.flags
+    const bool headerFits = fits(at, local.dataAt - at, limit);
+    // A ZIP64 field in the extra makes the descriptor's sizes 8 bytes.
+    const bool wideDescriptor = hasDescriptor && headerFits && hasZip64Extra(file, extraAt, local.dataAt);
+    local.end = qMin(dataEnd + (!hasDescriptor ? 0 : wideDescriptor ? Zip64DescriptorSize : DescriptorSize), limit);
+    if (!headerFits || u32(file, at) != LocalSignature || u16(file, at + 6) != entry.flags
         || u16(file, at + 8) != entry.method || file.sliced(at + LocalHeaderSize, nameLength) != entry.name)
         return local;
-    // A descriptor stands in for the local header's CRC and sizes, which may then be 0.
     // ZIP64 sizes lie in extra fields and are left unchecked.
-    local.alike = zip64Sizes(entry)
-        || (hasDescriptor ? descriptorAgrees(file, dataEnd, limit, entry)
-                          : u32(file, at + 14) == entry.crc && u32(file, at + 18) == entry.compressedSize
-                                && u32(file, at + 22) == entry.size);
+    if (zip64Sizes(entry)) {
+        local.alike = true;
+        return local;
+    }
+    if (!hasDescriptor) {
+        local.alike = u32(file, at + 14) == entry.crc && u32(file, at + 18) == entry.compressedSize
+                      && u32(file, at + 22) == entry.size;
+        return local;
+    }
+    // A descriptor stands in for the local header's CRC and sizes, which may then be
+    // 0, or 0xFFFFFFFF with a ZIP64 field; its own sizes may be 8 bytes without one.
+    const std::optional<bool> wide = agreeingDescriptor(file, dataEnd, limit, entry, wideDescriptor);
+    local.alike = wide.has_value();
+    if (wide.value_or(false))
+        local.end = qMin(dataEnd + Zip64DescriptorSize, limit);
     return local;
 }
 
@@ -247,13 +294,27 @@ ArchiveCheck notChecked(const QString &reason)
     return {ArchiveCheck::Verdict::NotChecked, reason, {}};
 }
 
-// Whatever broke, the bytes from the central directory on hold the structure.
-ArchiveCheck structureDamaged(QByteArrayView file, std::optional<qint64> directoryOffset)
+// Whatever broke, the bytes from the central directory on hold the structure;
+// `more` are further suspects.
+ArchiveCheck structureDamaged(QByteArrayView file, std::optional<qint64> directoryOffset, QList<Range> more = {})
 {
     const qint64 size = file.size();
     const qint64 begin = directoryOffset && *directoryOffset < size ? *directoryOffset
                                                                      : qMax<qint64>(0, size - EndSearchSize);
-    return damaged(QStringLiteral("центральный каталог"), {{begin, size}});
+    more.append({begin, size});
+    return damaged(QStringLiteral("центральный каталог"), more);
+}
+
+// Whether some entry's local header, with the entry's name, lies where the
+// directory says once `shift` is added.
+bool someLocalHeaderAt(QByteArrayView file, qint64 limit, const QList<Entry> &entries, qint64 shift)
+{
+    return std::any_of(entries.begin(), entries.end(), [&](const Entry &entry) {
+        const qint64 at = entry.localOffset + shift;
+        const qint64 nameLength = entry.name.size();
+        return fits(at, LocalHeaderSize + nameLength, limit) && u32(file, at) == LocalSignature
+               && u16(file, at + 26) == nameLength && file.sliced(at + LocalHeaderSize, nameLength) == entry.name;
+    });
 }
 
 QString readableName(QByteArrayView name)
@@ -282,17 +343,37 @@ ArchiveCheck CheckArchive(QByteArrayView file, const QList<SoundEntryData> &know
         || directoryOffset == Zip64Value
         || (end >= Zip64LocatorSize && u32(file, end - Zip64LocatorSize) == Zip64LocatorSignature))
         return notChecked(zip64);
+    // A broken structure's suspects take in the end record, whatever offset it holds.
+    const qint64 structureAt = directoryOffset < file.size() ? qMin<qint64>(directoryOffset, end) : directoryOffset;
     // One disk, and the directory just before the end record.
-    if (u16(file, end + 4) != 0 || u16(file, end + 6) != 0 || entriesHere != entryCount
-        || qint64(directoryOffset) + directorySize != end)
-        return structureDamaged(file, directoryOffset);
-    const std::optional<QList<Entry>> entries = readDirectory(file, directoryOffset, end, entryCount);
+    if (u16(file, end + 4) != 0 || u16(file, end + 6) != 0 || entriesHere != entryCount || directorySize > end)
+        return structureDamaged(file, structureAt);
+    // Offsets count from the archive's start, which a stub in front (a script that
+    // runs the archive, say) moves on by its length.
+    const qint64 directoryAt = end - directorySize;
+    const qint64 stub = directoryAt - directoryOffset;
+    std::optional<QList<Entry>> entries;
+    if (stub >= 0)
+        entries = readDirectory(file, directoryAt, end, entryCount);
     if (!entries)
-        return structureDamaged(file, directoryOffset);
+        return structureDamaged(file, structureAt);
+    // The local headers lie as far on as the stub is long. Where none does, the end
+    // record's offset is wrong, or else the header that would show it is: the first
+    // one, since with more entries one damage cannot hide them all.
+    if (!entries->isEmpty() && !someLocalHeaderAt(file, directoryAt, *entries, stub)) {
+        const Entry &first = entries->first();
+        const qint64 firstAt = first.localOffset + stub;
+        const qint64 firstEnd = qMin(firstAt + LocalHeaderSize + first.name.size(), directoryAt);
+        if ((stub > 0 && someLocalHeaderAt(file, directoryAt, *entries, 0)) || firstAt >= firstEnd)
+            return structureDamaged(file, structureAt);
+        return structureDamaged(file, structureAt, {{firstAt, firstEnd}});
+    }
+    for (Entry &entry : *entries)
+        entry.localOffset += stub;
     QList<Local> locals;
     locals.reserve(entries->size());
     for (const Entry &entry : *entries)
-        locals.append(readLocal(file, directoryOffset, entry));
+        locals.append(readLocal(file, directoryAt, entry));
 
     // Decided before anything is inflated, and only by entries whose local header
     // agrees: a digit changed in the directory must not pass for what is unchecked.
@@ -321,7 +402,7 @@ ArchiveCheck CheckArchive(QByteArrayView file, const QList<SoundEntryData> &know
     for (qsizetype i = 0; i < entries->size(); ++i) {
         const Entry &entry = entries->at(i);
         const Local &local = locals[i];
-        if (local.alike && dataSound(file, directoryOffset, entry, local.dataAt, known, inflater))
+        if (local.alike && dataSound(file, directoryAt, entry, local.dataAt, known, inflater))
             continue;
         if (suspects.isEmpty())
             firstFailed = readableName(entry.name);

@@ -45,10 +45,10 @@ struct SoundEntryData
     }
 };
 
-// The phone's read command carries no checksum, but a JAR's entries do. Reads no
-// byte outside the view and allocates nothing in proportion to a declared size.
-// Entries whose data the file holds as `known` says are taken as sound, not
-// inflated again.
+// The phone's read command carries no checksum, but a JAR's entries do. The
+// archive may follow a stub, such as a script that runs it. Reads no byte outside
+// the view and allocates nothing in proportion to a declared size. Entries whose
+// data the file holds as `known` says are taken as sound, not inflated again.
 ArchiveCheck CheckArchive(QByteArrayView file, const QList<SoundEntryData> &known = {});
 
 // Whether the data, all of them, stored (method 0) or deflated (8), yield exactly

@@ -55,10 +55,11 @@ QByteArray EncodeHex(QByteArrayView bytes)
     static constexpr char Digits[] = "0123456789ABCDEF";
     QByteArray hex;
     hex.reserve(bytes.size() * 2);
+    // Two digits for every byte, as the phone writes them: with "1" for 0x01 the
+    // phone would read the next digit into the same byte and look for another path.
     for (const char c : bytes) {
         const auto value = static_cast<unsigned char>(c);
-        if (value >= 16)
-            hex += Digits[value >> 4];
+        hex += Digits[value >> 4];
         hex += Digits[value & 15];
     }
     return hex;

@@ -7,7 +7,7 @@
 // The hex codec of the phone's file commands and the filter of listed names.
 // Byte text (raw names, file contents) is held as QByteArray, one byte per byte.
 
-// Each byte as upper-case hex without leading zeros: 0x09 gives "9", 0x2F gives "2F".
+// Each byte as two upper-case hex digits: 0x09 gives "09", 0x2F gives "2F".
 QByteArray EncodeHex(QByteArrayView bytes);
 // Text goes through the program's code page first, as the phone expects narrow text.
 QByteArray EncodeHex(QStringView text);

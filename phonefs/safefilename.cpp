@@ -27,11 +27,13 @@ bool isWindowsDeviceName(const QString &name)
 {
     static const QStringList Devices{QStringLiteral("CON"), QStringLiteral("PRN"), QStringLiteral("AUX"),
                                      QStringLiteral("NUL")};
+    // Windows takes the superscripts ¹ ² ³ for port numbers too: COM¹ is a device as COM1 is.
+    static const QString PortDigits = QStringLiteral("123456789\u00B9\u00B2\u00B3");
     const QString base = name.section(QLatin1Char('.'), 0, 0).trimmed().toUpper();
     if (Devices.contains(base))
         return true;
     return base.size() == 4 && (base.startsWith(QLatin1String("COM")) || base.startsWith(QLatin1String("LPT")))
-           && base.at(3) >= u'1' && base.at(3) <= u'9';
+           && PortDigits.contains(base.at(3));
 }
 
 } // namespace

@@ -17,6 +17,6 @@ constexpr FileNameRules HostFileNameRules = FileNameRules::Posix;
 // file. Path separators and control and format characters (U+202E turning the text
 // around, for one) become "_" everywhere. On Windows, so do < > : " | ? *, which
 // would otherwise write a data stream or fail; trailing dots and blanks, which
-// Windows drops, go; and a device name (CON, NUL, COM1...) gets "_" in front. The
+// Windows drops, go; and a device name (CON, NUL, COM1, COM¹...) gets "_" in front. The
 // result is never empty, "." or "..".
 QString SafeFileName(const QString &phoneName, FileNameRules rules = HostFileNameRules);

@@ -25,6 +25,7 @@ namespace {
 
 constexpr auto Descriptor = JarEntry::Descriptor::Signed;
 constexpr auto Bare = JarEntry::Descriptor::Bare;
+constexpr auto Wide = JarEntry::Descriptor::Wide;
 const QString Manifest = QStringLiteral("META-INF/MANIFEST.MF");
 const QString Game = QStringLiteral("Игра.class");
 const QString Icon = QStringLiteral("icon.png");
@@ -135,6 +136,27 @@ void ArchiveCheckTest::check_data()
     row("longest comment", BuildJar({{"a", "x"}}, QByteArray(65535, 'c')).bytes, Verdict::Sound);
     row("archive without entries", BuildJar({}).bytes, Verdict::Sound);
 
+    // A stub in front, as "cat stub app.jar" makes: offsets count from the archive's start.
+    const QByteArray stub = "#!/bin/sh\nexec java -jar \"$0\" \"$@\"\n";
+    const qint64 s = stub.size();
+    row("stub", stub + sound, Verdict::Sound);
+    row("stub, deflated data", stub + flipped(sound, e[1].data + 100), Verdict::Damaged, Game,
+        {{s + e[1].local, s + e[1].end}, {s + e[1].central, s + e[1].centralEnd}});
+    // Only a local header could tell a stub from a wrong directory offset.
+    const Jar one = BuildJar({{"a", randomBytes(200, 3), false}});
+    row("stub, the only local header", stub + flipped(one.bytes, 0), Verdict::Damaged, Directory,
+        {{s, s + 31}, {one.directory, s + one.bytes.size()}});
+
+    // 8-byte sizes in the descriptors, as a ZIP64 field in the local header announces.
+    const QByteArray zip64Field = QByteArrayLiteral("\1\0\x10\0") + QByteArray(16, '\0');
+    const Jar wide = BuildJar({{Manifest.toUtf8(), "x", true, Wide, zip64Field},
+                               {Game.toUtf8(), text(9), false, Wide, QByteArrayLiteral("xy\1\0-") + zip64Field}});
+    row("8-byte descriptors", wide.bytes, Verdict::Sound);
+    row("8-byte descriptors, unannounced", BuildJar({{Manifest.toUtf8(), "x", true, Wide}}).bytes, Verdict::Sound);
+    const QList<Jar::Places> &w = wide.entries;
+    row("8-byte descriptor's size", flipped(wide.bytes, w[1].end - 1), Verdict::Damaged, Game,
+        {{w[1].local, w[1].end}, {w[1].central, w[1].centralEnd}});
+
     row("descriptor text", "MIDlet-Name: Игра\r\nMIDlet-Jar-URL: game.jar\r\n", Verdict::NotArchive);
     row("empty file", QByteArray(), Verdict::NotArchive);
 
@@ -185,6 +207,8 @@ void ArchiveCheckTest::check_data()
     directory("fewer entries than records", fewerEntries, structure);
     directory("directory offset one early", patched(sound, jar.endRecord + 16, quint32(jar.directory - 1)),
               {{jar.directory - 1, size}});
+    directory("directory offset inside the end record", patched(sound, jar.endRecord + 16, quint32(jar.endRecord + 4)),
+              {{jar.endRecord, size}});
     directory("directory offset at the end of the file", patched(sound, jar.endRecord + 16, quint32(size)), tail(size));
     directory("end record signature", flipped(sound, jar.endRecord), tail(size));
     for (const qint64 cut : {size - 1, jar.endRecord + 10, jar.directory + 50, e[2].data + 10, qint64(30), qint64(4)})

@@ -11,6 +11,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 const QString AboutText = QStringLiteral(
@@ -184,13 +186,55 @@ private slots:
         QVERIFY(described(facts).endsWith(
             u" No serial devices are connected: plug in the phone's cable, or set MORVEX_COM5 to its device."));
 
-        // Denied access names the group to join.
-        OpenFailureFacts denied{QSerialPort::PermissionError, 5, "/dev/ttyACM0", "Permission denied", true, "uucp", {}};
-        QCOMPARE(DescribeOpenFailure(denied).message(),
-                 QStringLiteral("2 /dev/ttyACM0: Permission denied. The device belongs to group uucp; join it "
-                                "with \"sudo usermod -aG uucp $USER\" and log in again."));
-        denied.owningGroup.clear();
-        QVERIFY(described(denied).contains(u"group dialout; join it"));
+    }
+
+    // Denied access: the device's owner, group and mode, whether the user is in
+    // that group, and only a remedy that would let the user in.
+    void deniedAccessSaysWhatWasCheckedAndWhatHelps_data()
+    {
+        QTest::addColumn<uint>("owner");
+        QTest::addColumn<uint>("mode");
+        QTest::addColumn<QList<uint>>("session");
+        QTest::addColumn<QList<uint>>("member");
+        QTest::addColumn<QString>("told");
+        const QList<uint> alone{1000}, inUucp{1000, 10};
+        const auto row = [](const char *name, uint owner, uint mode, const QList<uint> &session,
+                            const QList<uint> &member, const QString &told) {
+            QTest::newRow(name) << owner << mode << session << member << told;
+        };
+        const QString ask = u"ask the administrator for a udev rule that gives the device MODE=\"0660\" and a group "
+                            "you are in."_s;
+        row("not in the group", 0, 0660, alone, alone, u"root and group uucp with mode 0660; you are not in group uucp: "
+            "join it with \"sudo usermod -aG uucp $USER\" and log in again."_s);
+        row("joined since logging in", 0, 0660, alone, inUucp, u"root and group uucp with mode 0660; you have joined "
+            "group uucp since you logged in: log out and in again."_s);
+        row("the group may only read", 0, 0640, alone, alone, u"root and group uucp with mode 0640; its mode keeps "
+            "group uucp from reading and writing it, so joining the group would not help: "_s + ask);
+        row("in the group that may only read", 0, 0640, inUucp, inUucp, u"root and group uucp with mode 0640; you are "
+            "in group uucp, but its mode keeps the group from reading and writing it: "_s + ask);
+        row("in the group that may write", 0, 0660, inUucp, inUucp, u"root and group uucp with mode 0660; by these "
+            "you may read and write it, so something else refuses, such as an access control list or a security "
+            "policy: ask the administrator."_s);
+        row("owner who may not", 1000, 0066, inUucp, inUucp, u"1000 and group uucp with mode 0066; you own it, but "
+            "its mode keeps its owner from reading and writing it: \"chmod u+rw /dev/ttyACM0\" lets you."_s);
+    }
+
+    void deniedAccessSaysWhatWasCheckedAndWhatHelps()
+    {
+        QFETCH(uint, owner);
+        QFETCH(uint, mode);
+        QFETCH(QList<uint>, session);
+        QFETCH(QList<uint>, member);
+        QFETCH(QString, told);
+        const DeviceAccess access{true, owner, owner == 0 ? u"root"_s : QString(), 10, u"uucp"_s, mode, 1000,
+                                  session, member};
+        OpenFailureFacts denied{QSerialPort::PermissionError, 5, "/dev/ttyACM0", "Permission denied", true, access, {}};
+        const QString head = u"2 /dev/ttyACM0: Permission denied. "_s;
+        QCOMPARE(DescribeOpenFailure(denied).message(), head + u"The device belongs to user "_s + told);
+        // With nothing known of the device no remedy is guessed.
+        denied.access.known = false;
+        QCOMPARE(DescribeOpenFailure(denied).message(), head + u"Its owner, group and mode could not be looked at: "
+                 "ask the administrator to let you read and write it."_s);
     }
 
     void missingOrDeniedDeviceIsNamedWithWhatToDo()
@@ -213,7 +257,9 @@ private slots:
         PseudoTerminal locked;
         QVERIFY(::chmod(locked.slavePath().toLocal8Bit().constData(), 0) == 0);
         const QString text = toldOnConnect(locked.slavePath()).join('\n');
-        QVERIFY2(text.startsWith(QStringLiteral("2 %1: ").arg(locked.slavePath())) && text.contains(u"usermod -aG"),
+        // The test's own pseudo-terminal, so only its owner's bits count.
+        QVERIFY2(text.startsWith(QStringLiteral("2 %1: ").arg(locked.slavePath()))
+                     && text.contains(QStringLiteral("\"chmod u+rw %1\" lets you.").arg(locked.slavePath())),
                  qPrintable(text));
     }
 

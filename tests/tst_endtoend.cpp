@@ -92,6 +92,17 @@ private slots:
         QCOMPARE(session.phone->received(), ListingLine + readRequests("app.jar", size));
     }
 
+    // A byte below 0x10 in a name goes out as two digits, as the phone reads them.
+    void nameWithAControlByteIsRead()
+    {
+        Session session;
+        QVERIFY(session.start({{"a\x01.jar", "x"}}));
+        session.prompts.savePaths.enqueue(session.savePath("copy.jar"));
+        QVERIFY(session.download(QStringLiteral("a\x01.jar")));
+        QCOMPARE(readFile(session.savePath("copy.jar")), "x");
+        QCOMPARE(session.phone->received(), ListingLine + readRequests("a\x01.jar", 1));
+    }
+
     void damagedCopiesAreReadAgain_data()
     {
         QTest::addColumn<QByteArray>("onPhone");

@@ -220,7 +220,11 @@ private slots:
         row("device", u"con"_s, u"con"_s, u"_con"_s);
         row("device with a suffix", u"LPT9.jar"_s, u"LPT9.jar"_s, u"_LPT9.jar"_s);
         row("device before a blank", u"Com1 .tar.gz"_s, u"Com1 .tar.gz"_s, u"_Com1 .tar.gz"_s);
+        row("superscript device", u"COM\u00B9.jar"_s, u"COM\u00B9.jar"_s, u"_COM\u00B9.jar"_s);
+        row("superscript device before a blank", u"lpt\u00B2 .jar"_s, u"lpt\u00B2 .jar"_s, u"_lpt\u00B2 .jar"_s);
+        row("superscript device alone", u"Com\u00B3"_s, u"Com\u00B3"_s, u"_Com\u00B3"_s);
         row("no device", u"COM10.jar"_s, u"COM10.jar"_s, u"COM10.jar"_s);
+        row("no superscript device", u"LPT\u2074.jar"_s, u"LPT\u2074.jar"_s, u"LPT\u2074.jar"_s);
         row("no device either", u"CONSOLE.jar"_s, u"CONSOLE.jar"_s, u"CONSOLE.jar"_s);
         row("empty", QString(), u"_"_s, u"_"_s);
         row("dot", u"."_s, u"_"_s, u"_"_s);

@@ -73,6 +73,7 @@ private slots:
         QVERIFY(QDir(m_folder.path()).mkdir("games"));
         // Larger than one 65535-byte request.
         QVERIFY(writeFile(m_folder.filePath("big.bin"), QByteArray(70000, 'b')));
+        QVERIFY(writeFile(m_folder.filePath("a\x01.jar"), "x"));
     }
 
     void errorsEchoAndSettings()
@@ -85,8 +86,11 @@ private slots:
               pathCommand("AT*ELIF", folderPath + "../"), QByteArray("AT*ELIF=\"2F74Z\""),
               pathCommand("AT*ERIF", folderPath + "missing.jar", ",0,65535"),
               pathCommand("AT*ERIF", folderPath + "games", ",0,65535"),
-              pathCommand("AT*ERIF", folderPath + "big.bin", ",0")})
+              pathCommand("AT*ERIF", folderPath + "big.bin", ",0"),
+              "AT*ERIF=\"" + folderPath.toHex().toUpper() + "6112E6A6172\",0,9"}) // 0x01 as one digit
             QCOMPARE(phone.answer(command), QByteArray("\r\nERROR\r\n"));
+        QCOMPARE(phone.answer(pathCommand("AT*ERIF", folderPath + "a\x01.jar", ",0,9")),
+                 "\r\n*ERIF78:0,1\r\n\r\nOK\r\n");
 
         QCOMPARE(phone.command("AT"), QByteArray("AT\r\r\nOK\r\n"));
         QCOMPARE(phone.command("at+cscs?"), QByteArray("at+cscs?\r\r\n+CSCS: \"IRA\"\r\n\r\nOK\r\n"));

@@ -22,18 +22,6 @@ std::string toHex(std::string_view bytes)
     return out;
 }
 
-std::string toShortHex(std::string_view bytes)
-{
-    std::string out;
-    for (const char c : bytes) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte >= 0x10)
-            out += digits[byte >> 4];
-        out += digits[byte & 0x0F];
-    }
-    return out;
-}
-
 std::string upperCased(std::string_view text)
 {
     std::string out(text);

@@ -9,8 +9,5 @@
 void appendHex(std::string &out, const unsigned char *data, std::size_t size);
 std::string toHex(std::string_view bytes);
 
-// The client's own encoding: a single digit for bytes 0x00..0x0F.
-std::string toShortHex(std::string_view bytes);
-
 std::string upperCased(std::string_view text);
 bool isHexText(std::string_view text);

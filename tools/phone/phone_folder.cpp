@@ -32,19 +32,15 @@ std::vector<std::string> entryNames(const std::string &folder)
 }
 
 // Length of the hex text that names `name` at the start of `rest`, followed by
-// the end or a slash; 0 when it does not. Both the full two-digit encoding
-// and the client's short one are accepted, since the client writes bytes
-// below 0x10 with a single digit.
+// the end or a slash; 0 when it does not. Like the phone, only two digits per
+// byte name it: "1" for 0x01 finds nothing.
 std::size_t matchedLength(std::string_view rest, const std::string &name)
 {
-    for (const std::string &encoded : {toShortHex(name), toHex(name)}) {
-        if (!startsWith(rest, encoded))
-            continue;
-        const std::string_view after = rest.substr(encoded.size());
-        if (after.empty() || startsWith(after, slashHex))
-            return encoded.size();
-    }
-    return 0;
+    const std::string encoded = toHex(name);
+    if (!startsWith(rest, encoded))
+        return 0;
+    const std::string_view after = rest.substr(encoded.size());
+    return after.empty() || startsWith(after, slashHex) ? encoded.size() : 0;
 }
 
 } // namespace
@@ -56,8 +52,8 @@ PhoneFolder::PhoneFolder(std::string localRoot)
 
 std::optional<std::string> PhoneFolder::localPath(std::string_view hexPath) const
 {
-    // Names are matched against the folder's entries in their hex form rather
-    // than decoded, because the short encoding cannot be decoded unambiguously.
+    // Names are matched against the folder's entries in their hex form, so that
+    // only names that exist are ever put into a local path.
     const std::string path = upperCased(hexPath);
     if (!startsWith(path, rootHex))
         return std::nullopt;

@@ -11,7 +11,8 @@
 // that check an archive or damage one byte of it.
 struct JarEntry
 {
-    enum class Descriptor { None, Signed, Bare }; // a data descriptor, with its signature or without
+    // A data descriptor, with its signature or without, or with it and ZIP64's 8-byte sizes.
+    enum class Descriptor { None, Signed, Bare, Wide };
     QByteArray name;
     QByteArray data;
     bool deflated = true;
@@ -88,9 +89,12 @@ inline Jar BuildJar(const QList<JarEntry> &entries, const QByteArray &comment = 
         places.data = jar.bytes.size();
         jar.bytes += data;
         if (entry.descriptor == JarEntry::Descriptor::Signed)
-            jar.bytes += le(0x08074b50, 4);
-        if (described)
+            jar.bytes += le(0x08074b50, 4) + sums;
+        else if (entry.descriptor == JarEntry::Descriptor::Bare)
             jar.bytes += sums;
+        else if (entry.descriptor == JarEntry::Descriptor::Wide)
+            jar.bytes += le(0x08074b50, 4) + le(crc, 4) + le(quint32(data.size()), 4) + le(0, 4)
+                         + le(quint32(entry.data.size()), 4) + le(0, 4);
         places.end = jar.bytes.size();
 
         places.central = directory.size();
