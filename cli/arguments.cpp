@@ -34,6 +34,14 @@ Exit status:
        left and the port is closed
 )");
 
+// As GNU tools state their licence.
+const QString VersionText = QStringLiteral("morvex-cli (Morvex) " MORVEX_VERSION R"(
+Copyright (C) 2026 Morvex developers
+License GPLv3+: GNU GPL version 3 or later <https://gnu.org/licenses/gpl.html>.
+This is free software: you are free to change and redistribute it.
+There is NO WARRANTY, to the extent permitted by law.
+)");
+
 struct CommandShape
 {
     const char *name;
@@ -86,7 +94,7 @@ ParsedArguments ParseArguments(const QStringList &arguments, const QString &port
     if (parser.isSet(help))
         return {ParsedArguments::Outcome::Help, {}, parser.helpText() + ExitStatus};
     if (parser.isSet(version))
-        return {ParsedArguments::Outcome::Version, {}, QStringLiteral("morvex-cli " MORVEX_VERSION "\n")};
+        return {ParsedArguments::Outcome::Version, {}, VersionText};
 
     QStringList positional = parser.positionalArguments();
     if (positional.isEmpty())
