@@ -41,6 +41,14 @@ Exit status:
 // A day; more would overflow the milliseconds a timer counts in an int.
 constexpr int LongestTimeout = 86400;
 
+// As GNU tools state their licence.
+const QString VersionText = QStringLiteral("morvex-cli (Morvex) " MORVEX_VERSION R"(
+Copyright (C) 2026 Morvex developers
+License GPLv3+: GNU GPL version 3 or later <https://gnu.org/licenses/gpl.html>.
+This is free software: you are free to change and redistribute it.
+There is NO WARRANTY, to the extent permitted by law.
+)");
+
 struct CommandShape
 {
     const char *name;
@@ -95,7 +103,7 @@ ParsedArguments ParseArguments(const QStringList &arguments, const QString &port
     if (parser.isSet(help))
         return {ParsedArguments::Outcome::Help, {}, parser.helpText() + ExitStatus};
     if (parser.isSet(version))
-        return {ParsedArguments::Outcome::Version, {}, QStringLiteral("morvex-cli " MORVEX_VERSION "\n")};
+        return {ParsedArguments::Outcome::Version, {}, VersionText};
 
     QStringList positional = parser.positionalArguments();
     if (positional.isEmpty())
