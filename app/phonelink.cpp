@@ -21,7 +21,9 @@ PhoneLink::PhoneLink(LinkView &view, Prompts &prompts)
     , m_port(*m_ownPort)
     , m_view(view)
     , m_prompts(prompts)
-    , m_dispatcher(m_link, m_port, view, prompts)
+    , m_requests(m_port)
+    , m_copy(m_link, m_requests, view, prompts)
+    , m_dispatcher(m_link, m_port, m_requests, m_copy, view, prompts)
 {
     QObject::connect(m_ownPort.get(), &MSC::onComm, m_ownPort.get(), [this] { MSC_OnComm(); });
     // A receive event as soon as one byte waits.
@@ -32,7 +34,9 @@ PhoneLink::PhoneLink(SerialControl &port, LinkView &view, Prompts &prompts)
     : m_port(port)
     , m_view(view)
     , m_prompts(prompts)
-    , m_dispatcher(m_link, m_port, view, prompts)
+    , m_requests(m_port)
+    , m_copy(m_link, m_requests, view, prompts)
+    , m_dispatcher(m_link, m_port, m_requests, m_copy, view, prompts)
 {
     m_port.setRThreshold(1);
 }
@@ -100,7 +104,7 @@ MaybeFailure PhoneLink::refresh()
 
 MaybeFailure PhoneLink::startDownload(const QByteArray &rawName, const QString &readableName)
 {
-    return m_dispatcher.startDownload(rawName, readableName);
+    return m_copy.start(rawName, readableName);
 }
 
 void PhoneLink::cancelDownload()
@@ -112,14 +116,14 @@ MaybeFailure PhoneLink::copyAll(const QString &folder, const QList<CopyAll::Entr
 {
     if (!m_port.isPortOpen())
         return Failure{FailureCode::PortNotOpen, QStringLiteral("Port is not open")};
-    m_dispatcher.startCopyAll(folder, entries);
+    m_copy.startRun(folder, entries);
     return std::nullopt;
 }
 
 MaybeFailure PhoneLink::sendCommandLine(const QString &command)
 {
     // Its reply would be gathered as the copy's, and end it or fill its file.
-    if (m_dispatcher.isCopying())
+    if (m_copy.isRunning())
         return Failure{FailureCode::CopyRunning, QStringLiteral("Идёт копирование: команда не отправлена")};
     return unlessLostUnder(m_port.writeCommandLine(command));
 }

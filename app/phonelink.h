@@ -2,7 +2,9 @@
 
 #include "Module1.h"
 #include "failure.h"
+#include "owedrequest.h"
 #include "receivedispatcher.h"
+#include "phonefs/phonecopy.h"
 
 #include <QString>
 #include <memory>
@@ -69,5 +71,7 @@ private:
     LinkView &m_view;
     Prompts &m_prompts;
     Module1 m_link;
+    OwedRequest m_requests;
+    PhoneCopy m_copy;
     ReceiveDispatcher m_dispatcher;
 };

@@ -1,13 +1,14 @@
 #pragma once
 
 #include "failure.h"
+#include "phonefs/commandlinewriter.h"
 
 #include <QByteArray>
 #include <QString>
 
 // The serial control as the phone link uses it: the port and its settings, writing
 // command lines and, inside a communication event, its code and the received bytes.
-class SerialControl
+class SerialControl : public CommandLineWriter
 {
 public:
     // Event codes read with commEvent().
@@ -20,8 +21,6 @@ public:
     static constexpr int XonXoff = 1;
     static constexpr int RtsCts = 2;
     static constexpr int RtsCtsXonXoff = 3;
-
-    virtual ~SerialControl() = default;
 
     [[nodiscard]] virtual MaybeFailure setCommPort(qint16 port) = 0;
     // A device named by its path instead of a port number, such as /dev/ttyACM0.
@@ -42,15 +41,12 @@ public:
     // What went wrong, for DeviceLostEvent and LineErrorEvent.
     virtual Failure eventFailure() const = 0;
 
-    // True when a write failed because the device vanished under it: the port is
-    // closed, and the lost-device event that follows tells the user.
-    bool lostUnder(const Failure &failure) const
+    bool lostUnder(const Failure &failure) const override
     {
         return !isPortOpen() && failure.code != FailureCode::PortNotOpen;
     }
-
     // Every command goes to the phone as one line ended by a carriage return alone.
-    [[nodiscard]] MaybeFailure writeCommandLine(const QString &command)
+    [[nodiscard]] MaybeFailure writeCommandLine(const QString &command) override
     {
         return output(command + QLatin1Char('\r'));
     }

@@ -4,7 +4,7 @@
 #include "printednames.h"
 #include "charset/ansicodepage.h"
 #include "phonefs/safefilename.h"
-#include "windows/cmnDialog.h"
+#include "phonefs/savedownload.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -76,8 +76,8 @@ bool Job::chooseTarget()
         fail(QStringLiteral("Файл «%1» уже есть; --force заменит его.").arg(m_target));
     else if (!target.absoluteDir().exists())
         fail(QStringLiteral("Нет папки для «%1».").arg(m_target));
-    else if (m_target.size() >= cmnDialog::PathBufferSize)
-        fail(QStringLiteral("Путь длиннее %1 знаков: %2").arg(cmnDialog::PathBufferSize - 1).arg(m_target));
+    else if (m_target.size() >= PathBufferSize)
+        fail(QStringLiteral("Путь длиннее %1 знаков: %2").arg(PathBufferSize - 1).arg(m_target));
     return m_stage != Stage::Over;
 }
 

@@ -1,6 +1,7 @@
 #include "archivecheck.h"
 
-#include <QtEndian>
+#include "zipformat.h"
+
 
 #include <zlib.h>
 
@@ -11,45 +12,17 @@
 namespace {
 
 using Range = ArchiveCheck::Range;
+using namespace Zip;
 
-constexpr quint32 LocalSignature = 0x04034b50;
-constexpr quint32 CentralSignature = 0x02014b50;
-constexpr quint32 EndSignature = 0x06054b50;
-constexpr quint32 Zip64LocatorSignature = 0x07064b50;
-constexpr quint32 DescriptorSignature = 0x08074b50;
-constexpr qint64 LocalHeaderSize = 30;
-constexpr qint64 CentralRecordSize = 46;
-constexpr qint64 EndRecordSize = 22;
-constexpr qint64 Zip64LocatorSize = 20;
-constexpr qint64 DescriptorSize = 16; // with its signature
-constexpr qint64 Zip64DescriptorSize = 24; // with its signature, and 8-byte sizes
-constexpr quint16 Zip64ExtraId = 0x0001;
 // The end record ends the file, after a comment of at most 65 535 bytes. The same
 // tail is what a broken structure with no better clue asks to re-read.
-constexpr qint64 MaxCommentSize = 0xFFFF;
 constexpr qint64 EndSearchSize = EndRecordSize + MaxCommentSize;
 constexpr qint64 MaxTotalSize = qint64(1) << 30;
-constexpr quint16 EncryptedFlag = 1 << 0;
-constexpr quint16 DescriptorFlag = 1 << 3;
-constexpr quint16 Stored = 0;
-constexpr quint16 Deflated = 8;
-constexpr quint16 Zip64Count = 0xFFFF;
-constexpr quint32 Zip64Value = 0xFFFFFFFF;
 
 // True when [at, at + length) lies within [0, limit).
 bool fits(qint64 at, qint64 length, qint64 limit)
 {
     return at >= 0 && length >= 0 && at <= limit && length <= limit - at;
-}
-
-// Little-endian fields; the caller has checked that they lie within the bytes.
-quint16 u16(QByteArrayView bytes, qint64 at)
-{
-    return qFromLittleEndian<quint16>(bytes.data() + at);
-}
-quint32 u32(QByteArrayView bytes, qint64 at)
-{
-    return qFromLittleEndian<quint32>(bytes.data() + at);
 }
 
 const Bytef *zbytes(QByteArrayView bytes)

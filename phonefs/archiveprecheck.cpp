@@ -1,26 +1,16 @@
 #include "archiveprecheck.h"
 
-#include <QtEndian>
+#include "zipformat.h"
 
 namespace {
 
-constexpr quint32 LocalSignature = 0x04034b50;
-constexpr qint64 LocalHeaderSize = 30;
+using namespace Zip;
+
 // Encrypted, sizes in a data descriptor, strongly encrypted, headers masked: left
 // to the check of the whole file.
-constexpr quint16 UnfollowableFlags = 1 << 0 | 1 << 3 | 1 << 6 | 1 << 13;
-constexpr quint32 Zip64Value = 0xFFFFFFFF;
+constexpr quint16 UnfollowableFlags = EncryptedFlag | DescriptorFlag | StrongEncryptionFlag | MaskedHeadersFlag;
 // A larger entry would keep a cancelled copy waiting for its thread.
 constexpr quint32 LargestEntry = 64 << 20;
-
-quint16 u16(const QByteArray &bytes, qint64 at)
-{
-    return qFromLittleEndian<quint16>(bytes.constData() + at);
-}
-quint32 u32(const QByteArray &bytes, qint64 at)
-{
-    return qFromLittleEndian<quint32>(bytes.constData() + at);
-}
 
 } // namespace
 
@@ -98,7 +88,7 @@ bool ArchivePrecheck::checkArrivedEntries()
         const quint32 crc = u32(m_file, at + 14);
         const quint32 compressedSize = u32(m_file, at + 18);
         const quint32 size = u32(m_file, at + 22);
-        if (u32(m_file, at) != LocalSignature || (flags & UnfollowableFlags) != 0 || (method != 0 && method != 8)
+        if (u32(m_file, at) != LocalSignature || (flags & UnfollowableFlags) != 0 || (method != Stored && method != Deflated)
             || compressedSize == Zip64Value || size > LargestEntry) {
             return false;
         }

@@ -1,11 +1,12 @@
 #include "download.h"
 
 #include "app/Module1.h"
-#include "app/serialcontrol.h"
+#include "commandlinewriter.h"
 #include "charset/ansicodepage.h"
 #include "app/growingappend.h"
 #include "routes.h"
 #include "textsearch.h"
+#include "zipformat.h"
 
 #include <array>
 #include <cstring>
@@ -82,7 +83,7 @@ QString ChunkCommand(QByteArrayView phonePath, qint64 chunkIndex)
         .arg(PieceLength);
 }
 
-MaybeFailure RequestChunk(SerialControl &port, QByteArrayView phonePath, qint64 &chunkIndex)
+MaybeFailure RequestChunk(CommandLineWriter &port, QByteArrayView phonePath, qint64 &chunkIndex)
 {
     if (MaybeFailure failure = port.writeCommandLine(ChunkCommand(phonePath, chunkIndex)))
         return failure;
@@ -176,7 +177,7 @@ ChunkOutcome ParseChunk(Download &download)
     const bool firstPiece = download.fileData.isEmpty();
     AppendGrowing(download.fileData, *reply.data);
     // A JAR's entries are checked as they come in, while the line brings the rest.
-    if (firstPiece && download.fileData.startsWith("PK\x03\x04"))
+    if (firstPiece && download.fileData.startsWith(Zip::LocalSignatureBytes))
         download.precheck = std::make_unique<ArchivePrecheck>();
     if (download.precheck)
         download.precheck->add(*reply.data);

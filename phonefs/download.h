@@ -10,7 +10,7 @@
 #include <optional>
 
 struct Module1;
-class SerialControl;
+class CommandLineWriter;
 
 // A file is read in pieces of this many bytes; piece k starts at k * PieceLength.
 constexpr qint64 PieceLength = 65535;
@@ -45,7 +45,7 @@ struct Download
 QString ChunkCommand(QByteArrayView phonePath, qint64 chunkIndex);
 
 // Writes the request for piece chunkIndex, then counts it on.
-[[nodiscard]] MaybeFailure RequestChunk(SerialControl &port, QByteArrayView phonePath,
+[[nodiscard]] MaybeFailure RequestChunk(CommandLineWriter &port, QByteArrayView phonePath,
                                         qint64 &chunkIndex);
 
 // The full phone path of a listed file: the folder followed by its raw name.

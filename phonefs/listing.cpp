@@ -1,7 +1,7 @@
 #include "listing.h"
 
 #include "app/Module1.h"
-#include "app/serialcontrol.h"
+#include "commandlinewriter.h"
 #include "charset/basInCodePage.h"
 #include "routes.h"
 #include "textsearch.h"
@@ -25,7 +25,7 @@ QString ListingCommand(const QString &folder)
     return QStringLiteral("AT*ELIF=\"%1\"").arg(QString::fromLatin1(EncodeHex(folder)));
 }
 
-MaybeFailure RequestListing(Module1 &link, SerialControl &port)
+MaybeFailure RequestListing(Module1 &link, CommandLineWriter &port)
 {
     link.folderPath = ApplicationFolder;
     return port.writeCommandLine(ListingCommand(link.folderPath));

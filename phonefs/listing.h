@@ -8,7 +8,7 @@
 #include <optional>
 
 struct Module1;
-class SerialControl;
+class CommandLineWriter;
 
 // The one folder whose applications are listed.
 inline const QString ApplicationFolder = QStringLiteral("/tpa/preset/system/oaf/");
@@ -30,7 +30,7 @@ struct Listing
 QString ListingCommand(const QString &folder);
 
 // Sets the folder and writes the listing request for it.
-[[nodiscard]] MaybeFailure RequestListing(Module1 &link, SerialControl &port);
+[[nodiscard]] MaybeFailure RequestListing(Module1 &link, CommandLineWriter &port);
 
 // Reads the entry lines of a reply: from line 1 on, every line whose first double
 // quote is its 8th character carries a hex name; the first other line ends them.

@@ -6,6 +6,10 @@
 
 class Prompts;
 
+// The longest path a file is saved to, a terminator included: the Save dialog's
+// path buffer, and the same limit for the command-line tool.
+constexpr int PathBufferSize = 255;
+
 // Writes the whole file or nothing, replacing a file at that path only by a
 // complete new one; on failure, the reason.
 std::optional<QString> WriteWholeFile(const QString &path, const QByteArray &bytes);

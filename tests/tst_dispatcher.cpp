@@ -2,6 +2,7 @@
 // port or windows.
 #include "app/replydrain.h"
 #include "phonefs/download.h"
+#include "phonefs/filereader.h"
 #include "phonefs/savedownload.h"
 #include "support/fakephone.h"
 #include "samples/jarbuilder.h"
@@ -279,6 +280,16 @@ private slots:
         }
         QVERIFY(phone.prompts.questions.isEmpty());
         QVERIFY(!phone.view.downloadRunning);
+    }
+
+    void piecesAreCountedAsRussianCountsThem()
+    {
+        const QString one = QStringLiteral("части");
+        const QString many = QStringLiteral("частей");
+        const QList<std::pair<int, QString>> rows{{1, one},    {2, many},    {5, many},  {11, many},
+                                                  {21, one},   {101, one},   {111, many}, {1011, many}};
+        for (const auto &[count, word] : rows)
+            QCOMPARE(PiecesWord(count), word);
     }
 
     void failedReadsSaveNothingAndLeaveNothingBehind_data()

@@ -1,5 +1,7 @@
 #include "cmnDialog.h"
 
+#include "phonefs/savedownload.h"
+
 #include "app/prompts.h"
 #include "charset/basInCodePage.h"
 

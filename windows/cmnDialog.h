@@ -7,9 +7,6 @@ class Prompts;
 
 namespace cmnDialog {
 
-// The longest path the Save dialog hands back, its terminator included.
-constexpr int PathBufferSize = 255;
-
 // Shows the modal Save dialog (title "Save File", the one filter "All files (*.*)",
 // no question before an existing file is chosen) with the proposed name. Returns
 // non-zero when the user confirmed a path, 0 on cancel or when the chosen path does
