@@ -86,53 +86,6 @@ std::optional<QList<Entry>> readDirectory(QByteArrayView file, qint64 at, qint64
 
 // Inflates one entry after another through a fixed buffer, so a lying size costs
 // time at most, never memory.
-class Inflater
-{
-public:
-    Inflater() { m_ready = inflateInit2(&m_stream, -MAX_WBITS) == Z_OK; }
-    ~Inflater()
-    {
-        if (m_ready)
-            inflateEnd(&m_stream);
-    }
-    Inflater(const Inflater &) = delete;
-    Inflater &operator=(const Inflater &) = delete;
-
-    bool ready() const { return m_ready; }
-
-    // Whether `data`, all of it, is one raw deflate stream of `size` bytes with `crc`.
-    bool yields(QByteArrayView data, quint32 size, quint32 crc)
-    {
-        if (inflateReset(&m_stream) != Z_OK)
-            return false;
-        m_stream.next_in = const_cast<Bytef *>(zbytes(data));
-        m_stream.avail_in = uInt(data.size());
-        uLong sum = crc32(0, Z_NULL, 0);
-        qint64 left = size;
-        for (;;) {
-            // Room for one byte more than declared is enough to see it run over.
-            m_stream.next_out = m_out;
-            m_stream.avail_out = uInt(qMin<qint64>(sizeof m_out, left + 1));
-            const int status = inflate(&m_stream, Z_NO_FLUSH);
-            const auto produced = uInt(m_stream.next_out - m_out);
-            left -= produced;
-            if (left < 0)
-                return false;
-            sum = crc32(sum, m_out, produced);
-            if (status == Z_STREAM_END)
-                return left == 0 && m_stream.avail_in == 0 && sum == crc;
-            // Z_BUF_ERROR too: the data ended before the stream did.
-            if (status != Z_OK)
-                return false;
-        }
-    }
-
-private:
-    z_stream m_stream {};
-    bool m_ready = false;
-    Bytef m_out[64 * 1024];
-};
-
 // The descriptor after an entry's data, with or without its optional signature:
 // nothing when it does not agree with the central record, else whether its sizes
 // are ZIP64's 8 bytes. Sizes a ZIP64 field announced are 8 bytes; others are
@@ -226,22 +179,15 @@ Local readLocal(QByteArrayView file, qint64 limit, const Entry &entry)
     return local;
 }
 
-bool yields(QByteArrayView data, quint16 method, quint32 size, quint32 crc, Inflater &inflater)
-{
-    if (method == Stored)
-        return data.size() == size && crc32(0, zbytes(data), uInt(data.size())) == crc;
-    return inflater.yields(data, size, crc);
-}
-
 // Whether the data, all before `limit`, is what the central record declares.
 bool dataSound(QByteArrayView file, qint64 limit, const Entry &entry, qint64 dataAt,
-               const QList<SoundEntryData> &known, Inflater &inflater)
+               const QList<SoundEntryData> &known, EntryInflater &inflater)
 {
     if (!fits(dataAt, entry.compressedSize, limit))
         return false;
     if (known.contains(SoundEntryData{dataAt, entry.method, entry.compressedSize, entry.size, entry.crc}))
         return true;
-    return yields(file.sliced(dataAt, entry.compressedSize), entry.method, entry.size, entry.crc, inflater);
+    return inflater.yields(file.sliced(dataAt, entry.compressedSize), entry.method, entry.size, entry.crc);
 }
 
 QList<Range> merged(QList<Range> ranges)
@@ -366,7 +312,7 @@ ArchiveCheck CheckArchive(QByteArrayView file, const QList<SoundEntryData> &know
     if (total > MaxTotalSize)
         return notChecked(QStringLiteral("больше 1 ГиБ после распаковки"));
 
-    Inflater inflater;
+    EntryInflater inflater;
     if (!inflater.ready())
         return notChecked(QStringLiteral("не хватило памяти"));
     // Every failing entry, so that one round of re-reading can mend them all.
@@ -388,9 +334,56 @@ ArchiveCheck CheckArchive(QByteArrayView file, const QList<SoundEntryData> &know
     return damaged(firstFailed, suspects);
 }
 
-bool EntryDataYields(QByteArrayView data, quint16 method, quint32 size, quint32 crc)
+struct EntryInflater::Stream
 {
-    // On the heap: its buffer would take much of a thread's stack.
-    const auto inflater = std::make_unique<Inflater>();
-    return inflater->ready() && yields(data, method, size, crc, *inflater);
+    z_stream z{};
+    bool ready = false;
+    Bytef out[64 * 1024];
+};
+
+EntryInflater::EntryInflater()
+    : m_stream(std::make_unique<Stream>())
+{
+    m_stream->ready = inflateInit2(&m_stream->z, -MAX_WBITS) == Z_OK;
+}
+
+EntryInflater::~EntryInflater()
+{
+    if (m_stream->ready)
+        inflateEnd(&m_stream->z);
+}
+
+bool EntryInflater::ready() const
+{
+    return m_stream->ready;
+}
+
+bool EntryInflater::yields(QByteArrayView data, quint16 method, quint32 size, quint32 crc)
+{
+    if (method == Stored)
+        return data.size() == size && crc32(0, zbytes(data), uInt(data.size())) == crc;
+    z_stream &z = m_stream->z;
+    Bytef *const out = m_stream->out;
+    if (!m_stream->ready || inflateReset(&z) != Z_OK)
+        return false;
+    z.next_in = const_cast<Bytef *>(zbytes(data));
+    z.avail_in = uInt(data.size());
+    uLong sum = crc32(0, Z_NULL, 0);
+    qint64 left = size;
+    for (;;) {
+        // Room for one byte more than declared is enough to see it run over.
+        z.next_out = out;
+        z.avail_out = uInt(qMin<qint64>(sizeof m_stream->out, left + 1));
+        const int status = inflate(&z, Z_NO_FLUSH);
+        const auto produced = uInt(z.next_out - out);
+        left -= produced;
+        if (left < 0)
+            return false;
+        sum = crc32(sum, out, produced);
+        if (status == Z_STREAM_END)
+            return left == 0 && z.avail_in == 0 && sum == crc;
+        // Z_BUF_ERROR too: the data ended before the stream did.
+        if (status != Z_OK)
+            return false;
+    }
 }

@@ -3,6 +3,7 @@
 #include <QByteArrayView>
 #include <QList>
 #include <QString>
+#include <memory>
 
 // What checking a copied file against its own ZIP checksums found.
 struct ArchiveCheck
@@ -51,6 +52,24 @@ struct SoundEntryData
 // data the file holds as `known` says are taken as sound, not inflated again.
 ArchiveCheck CheckArchive(QByteArrayView file, const QList<SoundEntryData> &known = {});
 
-// Whether the data, all of them, stored (method 0) or deflated (8), yield exactly
-// size bytes with that CRC-32.
-bool EntryDataYields(QByteArrayView data, quint16 method, quint32 size, quint32 crc);
+// Unpacks entries one after the other with one zlib stream, through a fixed
+// buffer, so a lying size costs time at most, never memory.
+class EntryInflater
+{
+public:
+    EntryInflater();
+    ~EntryInflater();
+    EntryInflater(const EntryInflater &) = delete;
+    EntryInflater &operator=(const EntryInflater &) = delete;
+
+    // False when zlib could not set up its stream.
+    bool ready() const;
+    // Whether the data, all of them, stored (method 0) or deflated (8), yield exactly
+    // size bytes with that CRC-32.
+    bool yields(QByteArrayView data, quint16 method, quint32 size, quint32 crc);
+
+private:
+    struct Stream;
+    // On the heap: its buffer would take much of a thread's stack.
+    std::unique_ptr<Stream> m_stream;
+};

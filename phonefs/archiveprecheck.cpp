@@ -74,30 +74,38 @@ void ArchivePrecheck::run()
         if (!following)
             continue;
         for (const QByteArray &bytes : std::as_const(arrived))
-            m_file += bytes;
+            m_window += bytes;
         following = checkArrivedEntries();
+        // What lies before the next header is done with, and all of it once the
+        // entries cannot be followed further.
+        m_window.remove(0, m_nextHeader - m_windowAt);
+        m_windowAt = m_nextHeader;
+        if (!following)
+            m_window = QByteArray();
     }
 }
 
 bool ArchivePrecheck::checkArrivedEntries()
 {
-    while (m_file.size() - m_nextHeader >= LocalHeaderSize) {
-        const qint64 at = m_nextHeader;
-        const quint16 flags = u16(m_file, at + 6);
-        const quint16 method = u16(m_file, at + 8);
-        const quint32 crc = u32(m_file, at + 14);
-        const quint32 compressedSize = u32(m_file, at + 18);
-        const quint32 size = u32(m_file, at + 22);
-        if (u32(m_file, at) != LocalSignature || (flags & UnfollowableFlags) != 0 || (method != Stored && method != Deflated)
+    // Offsets within the window; the file's own are m_windowAt further on.
+    const QByteArrayView window(m_window);
+    while (window.size() - (m_nextHeader - m_windowAt) >= LocalHeaderSize) {
+        const qint64 at = m_nextHeader - m_windowAt;
+        const quint16 flags = u16(window, at + 6);
+        const quint16 method = u16(window, at + 8);
+        const quint32 crc = u32(window, at + 14);
+        const quint32 compressedSize = u32(window, at + 18);
+        const quint32 size = u32(window, at + 22);
+        if (u32(window, at) != LocalSignature || (flags & UnfollowableFlags) != 0 || (method != Stored && method != Deflated)
             || compressedSize == Zip64Value || size > LargestEntry) {
             return false;
         }
-        const qint64 dataAt = at + LocalHeaderSize + u16(m_file, at + 26) + u16(m_file, at + 28);
-        if (m_file.size() - dataAt < qint64(compressedSize))
+        const qint64 dataAt = at + LocalHeaderSize + u16(window, at + 26) + u16(window, at + 28);
+        if (window.size() - dataAt < qint64(compressedSize))
             return true; // its data are still to come
-        if (EntryDataYields(QByteArrayView(m_file).sliced(dataAt, compressedSize), method, size, crc))
-            m_sound.append({dataAt, method, compressedSize, size, crc});
-        m_nextHeader = dataAt + compressedSize;
+        if (m_inflater.yields(window.sliced(dataAt, compressedSize), method, size, crc))
+            m_sound.append({m_windowAt + dataAt, method, compressedSize, size, crc});
+        m_nextHeader = m_windowAt + dataAt + compressedSize;
         const std::lock_guard lock(m_mutex);
         if (m_stopping)
             return false;

@@ -35,7 +35,7 @@ private:
     void run();
     // The user waits from here on: at the thread's full priority.
     void waitForThread();
-    // Checks the entries that lie whole in m_file; false once it cannot go on.
+    // Checks the entries that lie whole in the window; false once it cannot go on.
     bool checkArrivedEntries();
 
     std::mutex m_mutex;
@@ -43,9 +43,12 @@ private:
     QByteArrayList m_arrived;
     bool m_finishing = false;
     bool m_stopping = false;
-    // Only the thread touches these until it has ended.
-    QByteArray m_file;
+    // Only the thread touches these until it has ended. Of the file it keeps only
+    // what it has not followed yet: the copy holds the file itself.
+    QByteArray m_window;
+    qint64 m_windowAt = 0; // where in the file the window starts
     qint64 m_nextHeader = 0;
+    EntryInflater m_inflater;
     QList<SoundEntryData> m_sound;
     std::unique_ptr<QThread> m_thread;
 };
