@@ -17,11 +17,10 @@ constexpr quint32 LargestEntry = 64 << 20;
 ArchivePrecheck::ArchivePrecheck()
     : m_thread(QThread::create([this] { run(); }))
 {
-    // Never the idle class: the user waits for this thread at the end of a copy or
-    // on a cancel, and on Linux a thread of ours could not leave that class again,
-    // so one busy program would keep the user waiting. Where the system can give
-    // the priority back (Windows), it is lower while the pieces still arrive.
-    m_thread->start(QThread::LowPriority);
+    // At the program's own priority, not the idle class: the user waits for this
+    // thread at the end of a copy or on a cancel, and on Linux a thread could not
+    // leave that class again, so one busy program would keep the user waiting.
+    m_thread->start();
 }
 
 ArchivePrecheck::~ArchivePrecheck()
@@ -31,12 +30,6 @@ ArchivePrecheck::~ArchivePrecheck()
         m_stopping = true;
     }
     m_wake.notify_one();
-    waitForThread();
-}
-
-void ArchivePrecheck::waitForThread()
-{
-    m_thread->setPriority(QThread::NormalPriority);
     m_thread->wait();
 }
 
@@ -56,7 +49,7 @@ QList<SoundEntryData> ArchivePrecheck::finish()
         m_finishing = true;
     }
     m_wake.notify_one();
-    waitForThread();
+    m_thread->wait();
     return m_sound;
 }
 

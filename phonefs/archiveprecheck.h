@@ -33,8 +33,6 @@ public:
 
 private:
     void run();
-    // The user waits from here on: at the thread's full priority.
-    void waitForThread();
     // Checks the entries that lie whole in the window; false once it cannot go on.
     bool checkArrivedEntries();
 
