@@ -92,7 +92,9 @@ private slots:
         QCOMPARE(session.phone->received(), ListingLine + readRequests("app.jar", size));
     }
 
+#ifndef Q_OS_WIN
     // A byte below 0x10 in a name goes out as two digits, as the phone reads them.
+    // (Windows lets no file name hold one, so the phone's folder cannot there.)
     void nameWithAControlByteIsRead()
     {
         Session session;
@@ -102,6 +104,7 @@ private slots:
         QCOMPARE(readFile(session.savePath("copy.jar")), "x");
         QCOMPARE(session.phone->received(), ListingLine + readRequests("a\x01.jar", 1));
     }
+#endif
 
     void damagedCopiesAreReadAgain_data()
     {
