@@ -22,6 +22,8 @@ public:
     ReceiveDispatcher(Module1 &link, SerialControl &port, LinkView &view, Prompts &prompts);
 
     void MSC_OnComm();
+    // Handles bytes as if the port had just received them.
+    void takeReceived(const QByteArray &piece);
     // Starts copying the entry with these names: asks for its first piece.
     [[nodiscard]] MaybeFailure startDownload(const QByteArray &rawName, const QString &readableName);
     // Stops a running copy at once: nothing more is asked for or saved, and what
