@@ -92,7 +92,12 @@ Form1::Form1(Prompts &prompts, QWidget *parent)
     Form_Load();
 }
 
-Form1::~Form1() = default;
+Form1::~Form1()
+{
+    // A search cut short by the window's end leaves no busy cursor behind.
+    if (m_search.isRunning())
+        QApplication::restoreOverrideCursor();
+}
 
 void Form1::setInputEnabled(bool enabled)
 {
