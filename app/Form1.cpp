@@ -10,6 +10,7 @@
 #include "windows/Form2.h"
 #include "windows/debugForm.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QComboBox>
@@ -86,11 +87,17 @@ Form1::Form1(Prompts &prompts, QWidget *parent)
     connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
     connect(List2, &QListWidget::itemDoubleClicked, this, &Form1::List2_DblClick);
     connect(cmdCancel, &QPushButton::clicked, this, &Form1::cmdCancel_Click);
+    connect(&m_search, &PhoneSearch::finished, this, &Form1::searchEnded);
 
     Form_Load();
 }
 
-Form1::~Form1() = default;
+Form1::~Form1()
+{
+    // A search cut short by the window's end leaves no busy cursor behind.
+    if (m_search.isRunning())
+        QApplication::restoreOverrideCursor();
+}
 
 void Form1::setInputEnabled(bool enabled)
 {
@@ -148,6 +155,10 @@ void Form1::Form_Unload()
         m_debugForm->close();
     if (m_aboutForm)
         m_aboutForm->close();
+    if (m_search.isRunning()) {
+        m_search.stop();
+        QApplication::restoreOverrideCursor();
+    }
     m_phone.closePort();
 }
 
@@ -160,6 +171,29 @@ void Form1::btnConnect_Click()
 void Form1::nmu_cmd_connect_Click()
 {
     btnConnect_Click();
+}
+
+void Form1::mnu_cmd_find_Click()
+{
+    if (showIfFailed(m_search.start(SearchCandidates(), Combo2->currentText())))
+        return;
+    // A few seconds at most; the window takes nothing meanwhile, as nothing it
+    // could do would be of use before the phone is found.
+    setInputEnabled(false);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+void Form1::searchEnded(const SearchResult &result)
+{
+    QApplication::restoreOverrideCursor();
+    setInputEnabled(true);
+    if (!result.found()) {
+        m_prompts.message(result.notFound, Prompts::Icon::None);
+        return;
+    }
+    Combo1->setEditText(result.port);
+    showIfFailed(m_phone.connectFound(result.port, Combo2->currentText(), result.listingReply));
+    updateCopyAllAvailability();
 }
 
 void Form1::Command3_Click()

@@ -4,6 +4,7 @@
 #include "failure.h"
 #include "linkview.h"
 #include "phonelink.h"
+#include "phonesearch.h"
 #include "throttleddisplay.h"
 
 #include <QMainWindow>
@@ -45,6 +46,8 @@ public:
     void Form_Unload();
     void btnConnect_Click();
     void nmu_cmd_connect_Click();
+    // Looks for the phone on every serial port and connects to it where it answers.
+    void mnu_cmd_find_Click();
     void Command3_Click();
     void mnu_cmd_disconnect_Click();
     void Command2_Click();
@@ -78,6 +81,7 @@ private:
     QString fitToNotice(const QString &line) const;
     // Copying all needs an open port, something listed, and a window taking input.
     void updateCopyAllAvailability();
+    void searchEnded(const SearchResult &result);
     // Shows the failure, if there is one, as its code and description; true when shown.
     bool showIfFailed(const MaybeFailure &failure);
     // The same colour whether the window takes input or not.
@@ -99,6 +103,7 @@ private:
 
     Prompts &m_prompts;
     PhoneLink m_phone;
+    PhoneSearch m_search;
     QPointer<debugForm> m_debugForm;
     QPointer<Form2> m_aboutForm;
     // Menu entries the user can choose, taken away while input is refused.
@@ -126,6 +131,7 @@ private:
     QPushButton *cmdCancel = nullptr;
 
     QAction *nmu_cmd_connect = nullptr;
+    QAction *mnu_cmd_find = nullptr;
     QAction *mnu_cmd_disconnect = nullptr;
     QAction *mnu_cmd_refresh = nullptr;
     QAction *mnu_cmd_copyall = nullptr;

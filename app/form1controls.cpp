@@ -208,6 +208,8 @@ void Form1::createMenus()
     mnuCommands->setObjectName(QStringLiteral("mnuCommands"));
     nmu_cmd_connect = addItem(mnuCommands, "nmu_cmd_connect", QStringLiteral("Подключиться"),
                               &Form1::nmu_cmd_connect_Click, QKeySequence(Qt::CTRL | Qt::Key_C));
+    mnu_cmd_find = addItem(mnuCommands, "mnu_cmd_find", QStringLiteral("Найти телефон"), &Form1::mnu_cmd_find_Click,
+                           QKeySequence(Qt::CTRL | Qt::Key_F));
     mnu_cmd_disconnect = addItem(mnuCommands, "mnu_cmd_disconnect", QStringLiteral("Отключиться"),
                                  &Form1::mnu_cmd_disconnect_Click, QKeySequence(Qt::CTRL | Qt::Key_D));
     mnu_cmd_refresh = addItem(mnuCommands, "mnu_cmd_refresh", QStringLiteral("Обновить каталог"),
@@ -243,7 +245,7 @@ void Form1::createMenus()
     mnuHelp = addItem(mnuGHelp, "mnuHelp", QStringLiteral("О Программе"), &Form1::mnuHelp_Click,
                       QKeySequence(Qt::Key_F1));
 
-    new ShortcutGuard(this, {nmu_cmd_connect->shortcut(), mnu_cmd_disconnect->shortcut(),
+    new ShortcutGuard(this, {nmu_cmd_connect->shortcut(), mnu_cmd_find->shortcut(), mnu_cmd_disconnect->shortcut(),
                              mnu_cmd_refresh->shortcut(), mnu_cmd_copyall->shortcut(),
                              mnu_cmd_exit->shortcut(), mnuHelp->shortcut(),
                              QKeySequence(Qt::Key_Escape)});

@@ -2,6 +2,11 @@
 
 #include <limits>
 
+QString PhoneLineSettings(const QString &speedText)
+{
+    return speedText + QStringLiteral(",n,8,1");
+}
+
 std::optional<LineSettings> ParseLineSettings(const QString &text)
 {
     const QStringList fields = text.split(QLatin1Char(','));

@@ -21,6 +21,10 @@ struct LineSettings
     QSerialPort::StopBits stopBits = QSerialPort::OneStop;
 };
 
+// The settings text of the phone's line at a speed given as text: no parity, 8 data
+// bits, 1 stop bit.
+QString PhoneLineSettings(const QString &speedText);
+
 // The line the text describes; nullopt for a text that describes none. Blanks
 // around the fields and the case of the parity letter do not matter.
 std::optional<LineSettings> ParseLineSettings(const QString &text);

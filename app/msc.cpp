@@ -38,6 +38,12 @@ bool addSoftwareFlowControl(QSerialPort &port)
 #endif
 }
 
+QStringList &devicesOpenHere()
+{
+    static QStringList devices;
+    return devices;
+}
+
 } // namespace
 
 MSC::MSC(QObject *parent)
@@ -45,6 +51,24 @@ MSC::MSC(QObject *parent)
 {
     connect(&m_port, &QSerialPort::readyRead, this, &MSC::handleReadyRead);
     connect(&m_port, &QSerialPort::errorOccurred, this, &MSC::handleError);
+}
+
+MSC::~MSC()
+{
+    closeDevice();
+}
+
+QStringList MSC::openDevices()
+{
+    return devicesOpenHere();
+}
+
+void MSC::closeDevice()
+{
+    if (!m_port.isOpen())
+        return;
+    m_port.close();
+    devicesOpenHere().removeOne(m_device);
 }
 
 QString MSC::deviceForPort(int port)
@@ -97,7 +121,7 @@ MaybeFailure MSC::setSettings(const QString &settings)
 MaybeFailure MSC::setPortOpen(bool open)
 {
     if (!open) {
-        m_port.close();
+        closeDevice();
         return std::nullopt;
     }
     if (m_port.isOpen())
@@ -112,6 +136,7 @@ MaybeFailure MSC::setPortOpen(bool open)
         m_port.clearError();
         return failure;
     }
+    devicesOpenHere().append(m_device);
     m_salvaged.clear();
     m_lossPending = false;
     return applyHandshaking();
@@ -141,6 +166,14 @@ MaybeFailure MSC::applyHandshaking()
                        QStringLiteral("%1: XON/XOFF flow control refused").arg(m_device)};
     }
     return std::nullopt;
+}
+
+MaybeFailure MSC::setDTREnable(bool enable)
+{
+    if (!m_port.isOpen())
+        return Failure{FailureCode::PortNotOpen, QStringLiteral("Port is not open")};
+    m_raised.reset();
+    return m_port.setDataTerminalReady(enable) ? std::nullopt : MaybeFailure(raisedFailure());
 }
 
 MaybeFailure MSC::output(const QString &text)
@@ -203,7 +236,7 @@ void MSC::handleError(QSerialPort::SerialPortError error)
         // thousands of times a second. Close at once, keep what was received, and
         // report it as one event.
         m_salvaged += m_port.readAll();
-        m_port.close();
+        closeDevice();
         m_lossPending = true;
         QMetaObject::invokeMethod(
             this,

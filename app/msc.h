@@ -22,10 +22,14 @@ class MSC : public QObject, public SerialControl
 
 public:
     explicit MSC(QObject *parent = nullptr);
+    ~MSC() override;
 
     // COM port n: on Linux the device named by MORVEX_COM<n>, else /dev/ttyS<n-1>;
     // on Windows COM<n>.
     static QString deviceForPort(int port);
+    // The devices the serial controls of this program hold open now, as they were named
+    // when opened.
+    static QStringList openDevices();
 
     [[nodiscard]] MaybeFailure setCommPort(qint16 port) override;
     qint16 commPort() const { return m_commPort; }
@@ -40,6 +44,9 @@ public:
     bool isPortOpen() const override { return m_port.isOpen(); }
     [[nodiscard]] MaybeFailure setHandshaking(int mode) override;
     void setRThreshold(qint16 threshold) override { m_rThreshold = threshold; }
+    // Raises or lowers the open port's DTR line. A device without modem lines, such
+    // as a pseudo-terminal, refuses.
+    [[nodiscard]] MaybeFailure setDTREnable(bool enable);
 
     [[nodiscard]] MaybeFailure output(const QString &text) override;
     QByteArray input() override;
@@ -53,6 +60,7 @@ private:
     void handleReadyRead();
     void handleError(QSerialPort::SerialPortError error);
     void raise(int event);
+    void closeDevice();
     bool inputWaiting() const;
     Failure portFailure() const;
     // What the port, its number and its device refuse to change while open.

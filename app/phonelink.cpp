@@ -1,5 +1,6 @@
 #include "phonelink.h"
 
+#include "linesettings.h"
 #include "linkview.h"
 #include "msc.h"
 #include "portnumber.h"
@@ -8,13 +9,6 @@
 #include "charset/charsetcommands.h"
 #include "phonefs/download.h"
 #include "phonefs/listing.h"
-
-namespace {
-
-// Speed in bit/s, no parity, 8 data bits, 1 stop bit.
-const QString LineFormat = QStringLiteral(",n,8,1");
-
-} // namespace
 
 PhoneLink::PhoneLink(LinkView &view, Prompts &prompts)
     : m_ownPort(std::make_unique<MSC>())
@@ -54,6 +48,22 @@ MaybeFailure PhoneLink::connectPort(const QString &portText, const QString &spee
     return failure;
 }
 
+MaybeFailure PhoneLink::connectFound(const QString &portText, const QString &speedText,
+                                     const QByteArray &listingReply)
+{
+    closePort();
+    if (MaybeFailure failure = openPort(portText, speedText)) {
+        m_view.setLamp(false);
+        return failure;
+    }
+    // What asking for the listing would have set; copies name their files by it.
+    m_link.folderPath = ApplicationFolder;
+    m_view.clearEntries();
+    m_dispatcher.takeReceived(listingReply);
+    m_view.setLamp(true);
+    return std::nullopt;
+}
+
 MaybeFailure PhoneLink::openPort(const QString &portText, const QString &speedText)
 {
     qint16 port = 0;
@@ -63,7 +73,7 @@ MaybeFailure PhoneLink::openPort(const QString &portText, const QString &speedTe
     else if (IsDeviceName(portText, SerialDeviceNames()))
         failure = m_port.setCommDevice(portText.trimmed());
     if (!failure)
-        failure = m_port.setSettings(speedText + LineFormat);
+        failure = m_port.setSettings(PhoneLineSettings(speedText));
     if (!failure)
         failure = m_port.setPortOpen(true);
     const bool openedHere = !failure;

@@ -37,6 +37,11 @@ public:
     // The same without the listing, for a command of the user's own; a port that
     // opened but could not be set up is closed again.
     [[nodiscard]] MaybeFailure openPort(const QString &portText, const QString &speedText);
+    // Connect without the listing request, on the port a search found the phone on:
+    // a port open elsewhere is closed, and the listing reply the search received
+    // there is handled as if it had just come.
+    [[nodiscard]] MaybeFailure connectFound(const QString &portText, const QString &speedText,
+                                            const QByteArray &listingReply);
     // Closes the port, or says there is none open; either way the lamp turns red.
     void disconnectPort();
     // Closes the port if it is open, without a word: the program is ending.

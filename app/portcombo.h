@@ -1,5 +1,7 @@
 #pragma once
 
+#include "serialdevices.h"
+
 #include <QComboBox>
 
 // Gives a combo box new entries and keeps the text in its field. Where the entries
@@ -14,7 +16,7 @@ class PortCombo : public QComboBox
     Q_OBJECT
 
 public:
-    static constexpr int NumberedPorts = 20;
+    static constexpr int NumberedPorts = NumberedPortCount;
 
     using QComboBox::QComboBox;
 

@@ -38,13 +38,9 @@ ReceiveDispatcher::ReceiveDispatcher(Module1 &link, SerialControl &port, OwedReq
 void ReceiveDispatcher::MSC_OnComm()
 {
     switch (m_port.commEvent()) {
-    case SerialControl::ReceiveEvent: {
-        const QByteArray piece = m_port.input();
-        handlePiece(piece);
-        m_view.showPieceLength(piece.size());
-        m_view.appendTraffic(piece);
+    case SerialControl::ReceiveEvent:
+        takeReceived(m_port.input());
         break;
-    }
     case SerialControl::DeviceLostEvent:
         handleDeviceLost();
         break;
@@ -53,6 +49,13 @@ void ReceiveDispatcher::MSC_OnComm()
     }
     if (m_port.isPortOpen())
         m_view.setLamp(true);
+}
+
+void ReceiveDispatcher::takeReceived(const QByteArray &piece)
+{
+    handlePiece(piece);
+    m_view.showPieceLength(piece.size());
+    m_view.appendTraffic(piece);
 }
 
 void ReceiveDispatcher::cancelDownload()

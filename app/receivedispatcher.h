@@ -22,6 +22,8 @@ public:
                       LinkView &view, Prompts &prompts);
 
     void MSC_OnComm();
+    // Handles bytes as if the port had just received them.
+    void takeReceived(const QByteArray &piece);
     // Stops a running copy at once: nothing more is asked for or saved, and what
     // the phone still sends for it is dropped.
     void cancelDownload();

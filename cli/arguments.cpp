@@ -10,6 +10,11 @@ namespace {
 const QString Commands = QStringLiteral(R"(
 Commands:
   ports                 the serial devices present, one a line
+  find                  looks for the phone on every serial port present, all
+                        at once and for 3 s at most, and prints its port as
+                        the window's port field names it (its COM number
+                        where one names the device); without a phone, says
+                        what each port did
   list                  the applications on the phone, one name a line (UTF-8),
                         in the phone's order; a control character in a name
                         is written \xNN, a backslash \\
@@ -24,14 +29,16 @@ Commands:
 
 const QString ExitStatus = QStringLiteral(R"(
 PORT is a COM port number (on Linux the device in MORVEX_COM<n>, else
-/dev/ttyS<n-1>), a name such as COM7, or a device path. Without --port the
-environment variable MORVEX_PORT names it.
+/dev/ttyS<n-1>), a name such as COM7, a device path, or auto: the tool
+first looks for the phone as find does. Without --port the environment
+variable MORVEX_PORT names it.
 
 Exit status:
   0    done
-  1    failed: the port, an ERROR from the phone, a lost device, a file that
-       could not be written, a file of get-all not copied, a phone silent for
-       the time-out while an answer was owed, standard output closed
+  1    failed: the phone not found, the port, an ERROR from the phone, a
+       lost device, a file that could not be written, a file of get-all not
+       copied, a phone silent for the time-out while an answer was owed,
+       standard output closed
   2    wrong arguments
   3    saved, but the file is damaged on the phone
   130  interrupted by Ctrl+C or a termination request; no partial file is
@@ -57,7 +64,8 @@ struct CommandShape
 };
 
 constexpr CommandShape Shapes[] = {
-    {"ports", Request::Command::Ports, 0}, {"list", Request::Command::List, 0},
+    {"ports", Request::Command::Ports, 0}, {"find", Request::Command::Find, 0},
+    {"list", Request::Command::List, 0},
     {"get", Request::Command::Get, 1},     {"get-all", Request::Command::GetAll, 1},
     {"at", Request::Command::At, 1},
 };
@@ -73,10 +81,11 @@ ParsedArguments ParseArguments(const QStringList &arguments, const QString &port
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(Commands);
-    parser.addPositionalArgument(QStringLiteral("COMMAND"), QStringLiteral("ports, list, get, get-all or at"),
+    parser.addPositionalArgument(QStringLiteral("COMMAND"), QStringLiteral("ports, find, list, get, get-all or at"),
                                  QStringLiteral("COMMAND [ARGUMENT]"));
     const QCommandLineOption port({QStringLiteral("p"), QStringLiteral("port")},
-                                  QStringLiteral("The phone's serial port."), QStringLiteral("PORT"));
+                                  QStringLiteral("The phone's serial port, or auto to find it."),
+                                  QStringLiteral("PORT"));
     const QCommandLineOption speed({QStringLiteral("s"), QStringLiteral("speed")},
                                    QStringLiteral("The line speed, 115200 unless given: %1.")
                                        .arg(OfferedSpeeds.join(QStringLiteral(", "))),
@@ -136,7 +145,8 @@ ParsedArguments ParseArguments(const QStringList &arguments, const QString &port
         return usageError(QStringLiteral("--timeout ждёт целое число секунд от 1 до %1").arg(LongestTimeout));
 
     request.port = parser.isSet(port) ? parser.value(port) : portFromEnvironment;
-    if (request.port.trimmed().isEmpty() && request.command != Request::Command::Ports)
+    const bool needsPort = request.command != Request::Command::Ports && request.command != Request::Command::Find;
+    if (request.port.trimmed().isEmpty() && needsPort)
         return usageError(QStringLiteral("не указан порт: --port или MORVEX_PORT"));
 
     request.quiet = parser.isSet(quiet);

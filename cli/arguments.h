@@ -3,13 +3,16 @@
 #include <QString>
 #include <QStringList>
 
+// The port to be found by a search before the command.
+inline const QString AutoPort = QStringLiteral("auto");
+
 // What the user asked the tool to do.
 struct Request
 {
-    enum class Command { Ports, List, Get, GetAll, At };
+    enum class Command { Ports, Find, List, Get, GetAll, At };
 
     Command command = Command::List;
-    QString port;        // as the port field takes it
+    QString port;        // as the port field takes it, or AutoPort
     QString speed;       // one of the offered speeds
     bool quiet = false;
     QString name;        // get: the application's readable name, as the phone has it

@@ -36,13 +36,38 @@ Job::Job(const Request &request, Console &console, QObject *parent)
                                   "включит эхо команда ATE1 (morvex-cli at ATE1).");
         fail(why);
     });
+    connect(&m_search, &PhoneSearch::finished, this, &Job::searchEnded);
 }
 
 void Job::start()
 {
     using Command = Request::Command;
-    if (m_request.command == Command::At) {
-        MaybeFailure failure = m_link.openPort(m_request.port, m_request.speed);
+    if (m_request.command == Command::Get && !chooseTarget())
+        return;
+    if (m_request.command == Command::GetAll && !QFileInfo(m_request.folder).isDir())
+        return fail(QStringLiteral("Нет папки «%1».").arg(m_request.folder));
+    if (m_request.command != Command::Find && m_request.port.trimmed() != AutoPort)
+        return begin(m_request.port, {});
+    if (const MaybeFailure failure = m_search.start(SearchCandidates(), m_request.speed))
+        return fail(failure->message());
+    m_stage = Stage::Searching;
+}
+
+void Job::searchEnded(const SearchResult &result)
+{
+    if (m_stage != Stage::Searching)
+        return;
+    if (!result.found())
+        return fail(result.notFound);
+    if (m_request.command == Request::Command::Find)
+        return finish(m_console.data(result.port.toUtf8()) ? Done : Failed);
+    begin(result.port, result.listingReply);
+}
+
+void Job::begin(const QString &port, const QByteArray &listingReply)
+{
+    if (m_request.command == Request::Command::At) {
+        MaybeFailure failure = m_link.openPort(port, m_request.speed);
         if (!failure)
             failure = m_link.sendCommandLine(m_request.atCommand);
         if (failure)
@@ -51,14 +76,15 @@ void Job::start()
         m_silence.start();
         return;
     }
-    if (m_request.command == Command::Get && !chooseTarget())
-        return;
-    if (m_request.command == Command::GetAll && !QFileInfo(m_request.folder).isDir())
-        return fail(QStringLiteral("Нет папки «%1».").arg(m_request.folder));
-    if (const MaybeFailure failure = m_link.connectPort(m_request.port, m_request.speed))
-        return fail(failure->message());
+    // Set first: the listing a search brought is handled before connectFound returns.
     m_stage = Stage::Listing;
-    m_silence.start();
+    const MaybeFailure failure = listingReply.isEmpty()
+                                     ? m_link.connectPort(port, m_request.speed)
+                                     : m_link.connectFound(port, m_request.speed, listingReply);
+    if (failure)
+        return fail(failure->message());
+    if (m_stage != Stage::Over)
+        m_silence.start();
 }
 
 bool Job::chooseTarget()
@@ -86,6 +112,7 @@ void Job::stop()
     if (m_stage == Stage::Over)
         return;
     const bool copying = m_stage == Stage::Copying;
+    m_search.stop();
     finish(Interrupted);
     if (!copying) {
         m_console.say(QStringLiteral("Прервано."));
@@ -99,6 +126,7 @@ void Job::stop()
 
 void Job::close()
 {
+    m_search.stop();
     m_link.closePort();
     m_console.clearProgress();
     if (m_status != Done)
@@ -148,6 +176,7 @@ void Job::listed()
             fail(failure->message());
         return;
     case Request::Command::Ports:
+    case Request::Command::Find:
     case Request::Command::At:
         return;
     }

@@ -5,6 +5,7 @@
 #include "app/copyprogress.h"
 #include "app/linkview.h"
 #include "app/phonelink.h"
+#include "app/phonesearch.h"
 #include "app/throttleddisplay.h"
 #include "phonefs/copyall.h"
 
@@ -38,8 +39,12 @@ signals:
     void finished(int status);
 
 private:
-    enum class Stage { Starting, Listing, Copying, Answering, Over };
+    enum class Stage { Starting, Searching, Listing, Copying, Answering, Over };
 
+    // Opens the port and runs the command there; listingReply is the one a search
+    // received on it, empty when the port was given.
+    void begin(const QString &port, const QByteArray &listingReply);
+    void searchEnded(const SearchResult &result);
     void finish(Status status);
     void fail(const QString &why);
     // get: where the file goes, checked before anything is read; false when it
@@ -71,6 +76,7 @@ private:
     Console &m_console;
     ConsolePrompts m_prompts;
     PhoneLink m_link;
+    PhoneSearch m_search;
     Stage m_stage = Stage::Starting;
     Status m_status = Done;
     QList<CopyAll::Entry> m_entries;

@@ -4,6 +4,7 @@
 #include "samples/jarbuilder.h"
 #include "support/phonesimulator.h"
 #include "support/pseudoterminal.h"
+#include "support/searchedports.h"
 #include "support/testfiles.h"
 
 #include <QDir>
@@ -142,6 +143,34 @@ private slots:
         Cli slow;
         QVERIFY(slow.start({}, {"--rate", "20"}));
         QCOMPARE(slow.run({"at", "AT+CSCS?", "--timeout", "1"}), (Outcome{0, "+CSCS: \"IRA\"\nOK\n", {}}));
+    }
+
+    // find, --port auto and MORVEX_PORT=auto all search; then the phone is taken away.
+    void findsThePhoneBehindAnyPort()
+    {
+        SearchedPorts ports;
+        ports.silent(3);
+        QVERIFY(ports.simulator(4, {}, {"--not-a-phone"}));
+        PhoneSimulator *phone = ports.simulator(7, {{"a.jar", "aaa"}});
+        QVERIFY(phone);
+        Cli cli;
+        QCOMPARE(cli.run({"find"}), (Outcome{0, "7\n", {}}));
+        QCOMPARE(cli.run({"--port", "auto", "list"}), (Outcome{0, "a.jar\n", {}}));
+        QCOMPARE(cli.run({"get", "a.jar"}, {"MORVEX_PORT=auto"}), (Outcome{0, {}, u"Data Saved to: \"a.jar\"\n"_s}));
+        QCOMPARE(readFile(cli.workPath("a.jar")), QByteArray("aaa"));
+        QCOMPARE(cli.run({"--port", "auto", "at", "AT+CSCS?"}), (Outcome{0, "+CSCS: \"IRA\"\nOK\n", {}}));
+        // Each search asked for the listing once, and the commands that list used it.
+        QCOMPARE(phone->received().count("AT*ELIF"), 4);
+
+        ports.simulators.back().reset();
+        for (const QStringList &command : {QStringList{"find"}, {"--port", "auto", "list"}}) {
+            const Outcome missed = cli.run(command);
+            QCOMPARE(missed.status, 1);
+            QCOMPARE(missed.out, QByteArray());
+            QVERIFY2(missed.err.startsWith(u"Телефон не найден.\n"_s), qPrintable(missed.err));
+            QCOMPARE(linesAbout(missed.err.trimmed(), {"3", "4", "7"}),
+                     QStringList({u"3: не отвечает"_s, u"4: отвечает, но это не телефон"_s}));
+        }
     }
 
     void getCopiesByteForByte()

@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QListView>
+#include <QMenu>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -58,6 +59,16 @@ private slots:
         QVERIFY(!action("nmuDebug")->isEnabled());
         QVERIFY(action("mnu_CS_Get")->isEnabled() && action("mnu_CS_SetUTF8")->isEnabled());
 
+        // "Найти телефон" follows "Подключиться", on a key no other entry uses.
+        const QList<QAction *> commands = main.control<QMenu>("mnuCommands")->actions();
+        QCOMPARE(commands.at(1), action("mnu_cmd_find"));
+        QCOMPARE(commands.at(1)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_F));
+        QList<QKeySequence> keys;
+        for (const QAction *each : main.window.findChildren<QAction *>()) {
+            QVERIFY2(each->shortcut().isEmpty() || !keys.contains(each->shortcut()), qPrintable(each->objectName()));
+            keys.append(each->shortcut());
+        }
+
         // Refusing input takes every entry away and gives back only the available ones.
         main.window.setInputEnabled(false);
         QVERIFY(!action("nmu_cmd_connect")->isEnabled());
@@ -87,13 +98,14 @@ private slots:
         debugForm *debug = main.window.debugWindow();
         QVERIFY(QTest::qWaitForWindowActive(debug));
 
-        // Exit, connect and refresh would each show or end something.
+        // Exit, connect, refresh and find would each show or end something.
         for (QWidget *tool : {static_cast<QWidget *>(about), static_cast<QWidget *>(debug)}) {
             QApplication::setActiveWindow(tool);
-            for (const Qt::Key key : {Qt::Key_X, Qt::Key_C, Qt::Key_R})
+            for (const Qt::Key key : {Qt::Key_X, Qt::Key_C, Qt::Key_R, Qt::Key_F})
                 QTest::keyClick(QApplication::focusWidget(), key, Qt::ControlModifier);
         }
         QVERIFY(main.window.isVisible());
+        QVERIFY(main.window.centralWidget()->isEnabled());
         QCOMPARE(main.prompts.messageTexts(), QStringList());
 
         QApplication::setActiveWindow(&main.window);

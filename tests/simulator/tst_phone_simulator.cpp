@@ -113,6 +113,15 @@ private slots:
         QCOMPARE(silent.command("AT"), QByteArray("\r\nOK\r\n"));
     }
 
+    void notAPhoneAnswersOnlyTheModemCommands()
+    {
+        Phone modem(m_folder.path(), {"--not-a-phone"});
+        for (const QByteArray &command : {QByteArray("AT"), QByteArray("ATI"), QByteArray("ATE1")})
+            QCOMPARE(modem.answer(command), QByteArray("\r\nOK\r\n"));
+        for (const QByteArray &command : {pathCommand("AT*ELIF", folderPath), QByteArray("AT+CSCS?")})
+            QCOMPARE(modem.answer(command), QByteArray("\r\nERROR\r\n"));
+    }
+
     void flowControlPausesOutputAndLogKeepsEveryByte()
     {
         Phone phone(m_folder.path());

@@ -24,6 +24,20 @@ void typeOnKeyboard(const QString &text)
     }
 }
 
+// Lists the port as a serial driver does; the entry lives as long as the system runs.
+bool listAsSerialDevice(const std::wstring &name)
+{
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, nullptr, REG_OPTION_VOLATILE,
+                        KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS)
+        return false;
+    const std::wstring device = L"\\Device\\" + name;
+    const LONG set = RegSetValueExW(key, device.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE *>(name.c_str()),
+                                    DWORD((name.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+    return set == ERROR_SUCCESS;
+}
+
 } // namespace
 
 class WindowsTest : public QObject
@@ -33,15 +47,8 @@ class WindowsTest : public QObject
 private slots:
     void aListedDeviceNotCalledComIsOpenedByItsName()
     {
-        // Listed as a virtual null-modem driver lists its ports; the key lives as
-        // long as the system runs.
-        HKEY key = nullptr;
-        QCOMPARE(RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, nullptr,
-                                 REG_OPTION_VOLATILE, KEY_SET_VALUE, nullptr, &key, nullptr), LONG(ERROR_SUCCESS));
-        const wchar_t name[] = L"CNCA0";
-        QCOMPARE(RegSetValueExW(key, L"\\Device\\CNCA0", 0, REG_SZ, reinterpret_cast<const BYTE *>(name), sizeof name),
-                 LONG(ERROR_SUCCESS));
-        RegCloseKey(key);
+        // Listed as a virtual null-modem driver lists its ports.
+        QVERIFY(listAsSerialDevice(L"CNCA0"));
         QVERIFY2(SerialDeviceNames().contains(QStringLiteral("CNCA0")), qPrintable(SerialDeviceNames().join(' ')));
         // Wine serves no device under such a name, so opening it fails; but it is that
         // device that is asked for, not a port number.
@@ -50,6 +57,24 @@ private slots:
         const QStringList texts = main.prompts.messageTexts();
         QCOMPARE(texts.size(), 1);
         QVERIFY2(texts.first().startsWith(QStringLiteral("1 CNCA0: ")), qPrintable(texts.first()));
+    }
+
+    // Wine lists only the COM ports of its own set-up: the two behind the simulators
+    // are listed as a driver's ports are.
+    void searchOverTheComPortsFindsThePhone()
+    {
+        QVERIFY(listAsSerialDevice(L"COM5") && listAsSerialDevice(L"COM6"));
+        QTemporaryDir phoneFolder, modemFolder;
+        const std::unique_ptr<PhoneSimulator> phone = ServeFiles(phoneFolder, {{"a.jar", "a"}});
+        const std::unique_ptr<PhoneSimulator> modem = ServeFiles(modemFolder, {}, {"--not-a-phone"});
+        QVERIFY(phone && modem);
+        phone->mapToPort(5);
+        modem->mapToPort(6);
+        WindowFixture main;
+        main.window.mnu_cmd_find_Click();
+        QTRY_COMPARE_WITH_TIMEOUT(rows(main.control<QListWidget>("List2")), QStringList{"a.jar"}, 10000);
+        QCOMPARE(main.portField->currentText(), QStringLiteral("5"));
+        QCOMPARE(main.prompts.messageTexts(), QStringList());
     }
 
     void missingPortPointsToDeviceManager()

@@ -138,6 +138,8 @@ void AtInterpreter::answer(const std::string &line, std::string &out)
     } else if (body == "E" || body == "E0" || body == "E1") {
         m_echo = body == "E1";
         ok = true;
+    } else if (m_startSettings.notAPhone) {
+        ok = body == "I";
     } else if (body.rfind("+CSCS", 0) == 0) {
         ok = answerCharset(body.substr(5), out);
     } else if (body.rfind("*ELIF=", 0) == 0) {

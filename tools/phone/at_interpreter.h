@@ -19,6 +19,7 @@ public:
         std::uint64_t badCountRead = 0; // the file read (1-based) whose count is 10 too high
         std::uint64_t shortDataRead = 0; // the file read (1-based) that lost its last data byte
         std::uint64_t seed = 1;        // chooses that digit and what it becomes
+        bool notAPhone = false;        // knows AT, ATE and ATI only, as a modem of another kind
     };
 
     AtInterpreter(const PhoneFolder &folder, Settings settings);

@@ -33,6 +33,8 @@ std::string usageText(const char *programName)
         "Options:\n"
         "  --path-file FILE     also write the slave device path to FILE\n"
         "  --no-echo            start with command echo off (as after ATE0)\n"
+        "  --not-a-phone        play a modem of another kind: AT, ATE and ATI are\n"
+        "                       answered OK, every other command ERROR\n"
         "  --chunk-width N      split *ERIF data into lines of N hex digits\n"
         "                       (default: all data on one line)\n"
         "  --split safe|anywhere\n"
@@ -79,6 +81,10 @@ ParsedOptions parseOptions(int argc, char **argv)
         }
         if (arg == "--no-echo") {
             options.echo = false;
+            continue;
+        }
+        if (arg == "--not-a-phone") {
+            options.notAPhone = true;
             continue;
         }
 

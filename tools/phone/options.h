@@ -22,6 +22,7 @@ struct Options {
     std::uint64_t shortDataRead = 0; // drop the last data byte of this file read's reply
     std::uint64_t hangupAfter = 0; // drop the line after this file read's reply
     bool echo = true;
+    bool notAPhone = false;      // a modem of another kind: no file commands
 };
 
 struct ParsedOptions {

@@ -64,6 +64,7 @@ AtInterpreter::Settings interpreterSettings(const Options &options)
     settings.badCountRead = options.badCountRead;
     settings.shortDataRead = options.shortDataRead;
     settings.seed = options.seed;
+    settings.notAPhone = options.notAPhone;
     return settings;
 }
 
