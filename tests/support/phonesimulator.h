@@ -22,7 +22,8 @@ public:
     PhoneSimulator(const PhoneSimulator &) = delete;
     PhoneSimulator &operator=(const PhoneSimulator &) = delete;
 
-    // The pseudo-terminal the program opens, empty when the simulator did not start.
+    // The pseudo-terminal the program opens (the --link to it, if one is given),
+    // empty when the simulator did not start.
     QString devicePath() const { return m_devicePath; }
     // Makes COM port n of the program open the simulator.
     void mapToPort(int port) const;
