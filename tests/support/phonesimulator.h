@@ -45,3 +45,11 @@ private:
 // Puts the files in the folder and serves it; null if either failed.
 std::unique_ptr<PhoneSimulator> ServeFiles(const QTemporaryDir &folder, const QMap<QString, QByteArray> &files,
                                            const QStringList &options = {});
+
+// Options of a phone that drops the line after its hangUpAfter-th read reply and is
+// back a second later, behind the link in folder.
+inline QStringList ReturningPhone(const QTemporaryDir &folder, int hangUpAfter)
+{
+    return {"--hangup-after", QString::number(hangUpAfter), "--return-after", "1", "--link",
+            folder.filePath(QStringLiteral("phone-link"))};
+}

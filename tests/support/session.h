@@ -29,13 +29,6 @@ inline QByteArray readRequests(const QString &name, qint64 size, qint64 from = 0
     return requests;
 }
 
-// Options of a phone that drops the line after its hangUpAfter-th read reply and is
-// back a second later, behind the link in folder.
-inline QStringList ReturningPhone(const QTemporaryDir &folder, int hangUpAfter)
-{
-    return {"--hangup-after", QString::number(hangUpAfter), "--return-after", "1", "--link",
-            folder.filePath(QStringLiteral("phone-link"))};
-}
 
 // The program, connected to a simulator serving one folder.
 struct Session
