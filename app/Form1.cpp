@@ -396,6 +396,15 @@ void Form1::reportCheck(const QString &, const ArchiveCheck &)
 {
 }
 
+void Form1::noteCopy(const QString &line)
+{
+    // Above the count, where a run shows its file: a single copy shows none. Whole,
+    // over two lines if need be: shortened, it would lose its point.
+    m_noticeTitle = line;
+    placeNotice();
+    m_progressDisplay.showNow(0);
+}
+
 void Form1::restartProgress()
 {
     // A new file starts counting from nothing, not from where the last one ended.

@@ -97,6 +97,7 @@ private:
     void showDownloadFile(const QString &title) override;
     void showCopyStage(const QString &stage) override;
     void reportCheck(const QString &readableName, const ArchiveCheck &check) override;
+    void noteCopy(const QString &line) override;
     void showPieceLength(qsizetype length) override;
     void appendTraffic(const QByteArray &piece) override;
     void setLamp(bool linkUp) override;

@@ -18,7 +18,14 @@ PhoneLink::PhoneLink(LinkView &view, Prompts &prompts)
     , m_requests(m_port)
     , m_copy(m_link, m_requests, view, prompts)
     , m_dispatcher(m_link, m_port, m_requests, m_copy, view, prompts)
+    , m_return([this](const QString &device) { return openPort(device, m_speedText); }, [this] { phoneBack(); })
 {
+    m_dispatcher.setWaitForPhone([this](const Failure &lost) { return waitForPhone(lost); });
+    m_waitLimit.setSingleShot(true);
+    QObject::connect(&m_waitLimit, &QTimer::timeout, &m_waitLimit, [this] {
+        m_return.stop();
+        m_copy.interrupt(m_lost.message());
+    });
     QObject::connect(m_ownPort.get(), &MSC::onComm, m_ownPort.get(), [this] { MSC_OnComm(); });
     // A receive event as soon as one byte waits.
     m_port.setRThreshold(1);
@@ -31,7 +38,14 @@ PhoneLink::PhoneLink(SerialControl &port, LinkView &view, Prompts &prompts)
     , m_requests(m_port)
     , m_copy(m_link, m_requests, view, prompts)
     , m_dispatcher(m_link, m_port, m_requests, m_copy, view, prompts)
+    , m_return([this](const QString &device) { return openPort(device, m_speedText); }, [this] { phoneBack(); })
 {
+    m_dispatcher.setWaitForPhone([this](const Failure &lost) { return waitForPhone(lost); });
+    m_waitLimit.setSingleShot(true);
+    QObject::connect(&m_waitLimit, &QTimer::timeout, &m_waitLimit, [this] {
+        m_return.stop();
+        m_copy.interrupt(m_lost.message());
+    });
     m_port.setRThreshold(1);
 }
 
@@ -78,8 +92,11 @@ MaybeFailure PhoneLink::openPort(const QString &portText, const QString &speedTe
         failure = m_port.setPortOpen(true);
     const bool openedHere = !failure;
     // Nothing the phone owed on an earlier connection will come on this one.
-    if (openedHere)
+    if (openedHere) {
         m_dispatcher.resetLink();
+        m_speedText = speedText;
+        m_return.remember(port > 0 ? MSC::deviceForPort(port) : portText.trimmed());
+    }
     if (!failure)
         failure = m_port.setHandshaking(SerialControl::RtsCtsXonXoff);
     // A port left open by a failed Connect would refuse the next one as busy.
@@ -119,7 +136,26 @@ MaybeFailure PhoneLink::startDownload(const QByteArray &rawName, const QString &
 
 void PhoneLink::cancelDownload()
 {
+    m_return.stop();
+    m_waitLimit.stop();
     m_dispatcher.cancelDownload();
+}
+
+bool PhoneLink::waitForPhone(const Failure &lost)
+{
+    if (m_returnWait == std::chrono::seconds(0) || !m_return.watch())
+        return false;
+    m_lost = lost;
+    if (m_returnWait)
+        m_waitLimit.start(*m_returnWait);
+    return true;
+}
+
+void PhoneLink::phoneBack()
+{
+    m_waitLimit.stop();
+    m_view.setLamp(true);
+    m_copy.resume();
 }
 
 MaybeFailure PhoneLink::copyAll(const QString &folder, const QList<CopyAll::Entry> &entries)

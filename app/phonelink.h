@@ -3,10 +3,14 @@
 #include "Module1.h"
 #include "failure.h"
 #include "owedrequest.h"
+#include "portreturn.h"
 #include "receivedispatcher.h"
 #include "phonefs/phonecopy.h"
 
 #include <QString>
+#include <QTimer>
+#include <chrono>
+#include <optional>
 #include <memory>
 
 class LinkView;
@@ -50,8 +54,14 @@ public:
     [[nodiscard]] MaybeFailure refresh();
     // Starts copying the entry with these names from the application folder.
     [[nodiscard]] MaybeFailure startDownload(const QByteArray &rawName, const QString &readableName);
-    // Stops a running copy at once, saving nothing; the user asked for it.
+    // Stops a running copy at once, saving nothing; the user asked for it. A copy
+    // waiting for the phone stops waiting.
     void cancelDownload();
+    // How long a copy waits when the device goes: nullopt for as long as it takes
+    // (the default), zero not at all. Meanwhile the port is opened again once the
+    // device is back, and the copy goes on.
+    void setReturnWait(std::optional<std::chrono::seconds> wait) { m_returnWait = wait; }
+    bool isWaitingForPhone() const { return m_copy.isWaiting(); }
     // Copies every entry into the folder, one after the other, in their order.
     [[nodiscard]] MaybeFailure copyAll(const QString &folder, const QList<CopyAll::Entry> &entries);
     // Writes a command line as typed, neither checked nor trimmed; refused while a
@@ -70,6 +80,9 @@ public:
 private:
     // A write the device vanished under is told of once, by its lost-device event.
     MaybeFailure unlessLostUnder(MaybeFailure failure) const;
+    // The device went under a copy: true when the copy is to wait for it.
+    bool waitForPhone(const Failure &lost);
+    void phoneBack();
 
     std::unique_ptr<MSC> m_ownPort;
     SerialControl &m_port;
@@ -79,4 +92,10 @@ private:
     OwedRequest m_requests;
     PhoneCopy m_copy;
     ReceiveDispatcher m_dispatcher;
+    // The line speed of the last port opened, for opening it again.
+    QString m_speedText;
+    std::optional<std::chrono::seconds> m_returnWait;
+    PortReturn m_return;
+    QTimer m_waitLimit;
+    Failure m_lost;
 };

@@ -60,7 +60,7 @@ void ReceiveDispatcher::takeReceived(const QByteArray &piece)
 
 void ReceiveDispatcher::cancelDownload()
 {
-    if (!m_copy.isReading())
+    if (!m_copy.isReading() && !m_copy.isWaiting())
         return;
     // What came of the unanswered request's reply so far goes to the drain too: its
     // echo may stand behind a line the phone sent unasked, or the reply's result
@@ -234,6 +234,12 @@ void ReceiveDispatcher::handleDeviceLost()
 {
     m_view.setLamp(false);
     forgetReply();
+    // Nothing more comes over this connection, for a request still owed neither.
+    m_requests.answered();
+    if (m_copy.isRunning() && m_waitForPhone && m_waitForPhone(m_port.eventFailure())) {
+        m_copy.suspend();
+        return;
+    }
     m_copy.interrupt(m_port.eventFailure().message());
 }
 

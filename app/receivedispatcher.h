@@ -2,7 +2,10 @@
 
 #include "replydrain.h"
 
+#include "failure.h"
+
 #include <QByteArray>
+#include <functional>
 
 class LinkView;
 class OwedRequest;
@@ -29,6 +32,9 @@ public:
     void cancelDownload();
     // The port was opened: nothing of an earlier connection's replies will come.
     void resetLink();
+    // Asked when the device goes while a copy runs, with why it went: true when the
+    // copy is to wait for the device to come back rather than end.
+    void setWaitForPhone(std::function<bool(const Failure &)> wait) { m_waitForPhone = std::move(wait); }
 
 private:
     void handlePiece(const QByteArray &piece);
@@ -55,4 +61,5 @@ private:
     // The rest of an extended error's line, "+CME ERROR: 4" cut after its ERROR.
     bool m_owesRestOfLine = false;
     ReplyDrain m_drain;
+    std::function<bool(const Failure &)> m_waitForPhone;
 };

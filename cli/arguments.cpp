@@ -103,7 +103,12 @@ ParsedArguments ParseArguments(const QStringList &arguments, const QString &port
                                                     "owed, 1 to %1 (10).")
                                          .arg(LongestTimeout),
                                      QStringLiteral("SECONDS"), QStringLiteral("10"));
-    parser.addOptions({port, speed, quiet, output, force, timeout});
+    const QCommandLineOption wait(QStringLiteral("wait"),
+                                  QStringLiteral("get, get-all: how long a copy waits for a phone whose link was "
+                                                 "lost, 0 to %1 (60); 0 ends the copy at once.")
+                                      .arg(LongestTimeout),
+                                  QStringLiteral("SECONDS"), QStringLiteral("60"));
+    parser.addOptions({port, speed, quiet, output, force, timeout, wait});
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
 
@@ -143,6 +148,9 @@ ParsedArguments ParseArguments(const QStringList &arguments, const QString &port
     request.timeoutSeconds = parser.value(timeout).toInt(&number);
     if (!number || request.timeoutSeconds < 1 || request.timeoutSeconds > LongestTimeout)
         return usageError(QStringLiteral("--timeout ждёт целое число секунд от 1 до %1").arg(LongestTimeout));
+    request.waitSeconds = parser.value(wait).toInt(&number);
+    if (!number || request.waitSeconds < 0 || request.waitSeconds > LongestTimeout)
+        return usageError(QStringLiteral("--wait ждёт целое число секунд от 0 до %1").arg(LongestTimeout));
 
     request.port = parser.isSet(port) ? parser.value(port) : portFromEnvironment;
     const bool needsPort = request.command != Request::Command::Ports && request.command != Request::Command::Find;

@@ -21,6 +21,7 @@ struct Request
     QString folder;      // get-all
     QString atCommand;   // at
     int timeoutSeconds = 10; // the longest silence while an answer is owed
+    int waitSeconds = 60;    // how long a copy waits for a lost phone; 0 not at all
 };
 
 struct ParsedArguments

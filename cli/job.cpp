@@ -27,6 +27,7 @@ Job::Job(const Request &request, Console &console, QObject *parent)
             m_console.showProgress(progressLine());
     })
 {
+    m_link.setReturnWait(std::chrono::seconds(m_request.waitSeconds));
     m_silence.setSingleShot(true);
     m_silence.setInterval(std::chrono::seconds(m_request.timeoutSeconds));
     connect(&m_silence, &QTimer::timeout, this, [this] {
@@ -118,9 +119,11 @@ void Job::stop()
         m_console.say(QStringLiteral("Прервано."));
         return;
     }
-    // A run of copies says how far it got; a single file was not saved.
+    // A run of copies says how far it got; a single file was not saved, which the
+    // link says itself of a copy that waited for the phone.
+    const bool waiting = m_link.isWaitingForPhone();
     m_link.cancelDownload();
-    if (m_request.command == Request::Command::Get)
+    if (m_request.command == Request::Command::Get && !waiting)
         m_console.say(QStringLiteral("Копирование прервано, файл не сохранён."));
 }
 
@@ -270,6 +273,20 @@ void Job::reportCheck(const QString &readableName, const ArchiveCheck &check)
     }
 }
 
+void Job::noteCopy(const QString &line)
+{
+    m_console.say(line);
+}
+
+void Job::waitForPhone(bool waiting)
+{
+    // The phone cannot answer while the cable is out; --wait bounds that time.
+    if (waiting)
+        m_silence.stop();
+    else if (m_stage == Stage::Copying)
+        m_silence.start();
+}
+
 void Job::appendTraffic(const QByteArray &)
 {
     // A phone still sending is alive, however long its answer takes.
@@ -279,8 +296,9 @@ void Job::appendTraffic(const QByteArray &)
 
 void Job::setLamp(bool linkUp)
 {
-    // The link went down; the core says why.
-    if (!linkUp)
+    // The link went down; the core says why. A copy may wait for the phone, and
+    // says when it ends.
+    if (!linkUp && m_stage != Stage::Copying)
         finish(Failed);
 }
 

@@ -66,6 +66,8 @@ private:
     void showCopyStage(const QString &stage) override;
     // A file damaged on the phone is kept, and the status says so.
     void reportCheck(const QString &readableName, const ArchiveCheck &check) override;
+    void noteCopy(const QString &line) override;
+    void waitForPhone(bool waiting) override;
     void showPieceLength(qsizetype) override {}
     void appendTraffic(const QByteArray &) override;
     void setLamp(bool linkUp) override;

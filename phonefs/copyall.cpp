@@ -38,11 +38,24 @@ void CopyAll::skipCurrent(const QString &reason)
     ++m_current;
 }
 
+void CopyAll::keepPresent()
+{
+    ++m_present;
+    ++m_current;
+}
+
+QList<SavedCopy> CopyAll::savedCopies() const
+{
+    return FindSavedCopies(m_folder, SafeFileName(current().readableName));
+}
+
 QString CopyAll::summary(bool cancelled) const
 {
     QString text = QStringLiteral("Скопировано файлов: %1 из %2").arg(m_saved).arg(m_entries.size());
     if (cancelled)
         text += QStringLiteral(" (отменено)");
+    if (m_present > 0)
+        text += QStringLiteral("\nУже были в папке: %1").arg(m_present);
     for (const QString &line : m_notes)
         text += QLatin1Char('\n') + line;
     return text;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "savedcopies.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -30,11 +32,19 @@ public:
     void saveCurrent(const QByteArray &bytes, const QString &damagedEntry = QString());
     // Notes why the current file was not copied; moves on.
     void skipCurrent(const QString &reason);
+    // The folder holds the current file already; moves on.
+    void keepPresent();
+    // A line of the summary about the current file, which is not over yet.
+    void noteCurrent(const QString &line) { m_notes.append(line); }
+    // What the folder holds under the name the current file would be saved as.
+    QList<SavedCopy> savedCopies() const;
 
-    // "Скопировано файлов: 4 из 5", with "(отменено)" after a cancel, then one line
-    // per file not copied with the reason, or saved damaged.
+    // "Скопировано файлов: 4 из 5", with "(отменено)" after a cancel, "Уже были в
+    // папке: 1" when some were, then one line per file not copied with the reason,
+    // or saved damaged.
     QString summary(bool cancelled) const;
-    bool savedAll() const { return m_saved == m_entries.size(); }
+    // Every file is in the folder, copied now or before.
+    bool savedAll() const { return m_saved + m_present == m_entries.size(); }
 
 private:
     QString freePath(const QString &name) const;
@@ -43,5 +53,6 @@ private:
     QList<Entry> m_entries;
     qsizetype m_current = 0;
     int m_saved = 0;
+    int m_present = 0;
     QStringList m_notes;
 };

@@ -24,6 +24,11 @@ public:
     // The last check of a file, made before it is saved. The window says nothing
     // of it: a damaged file is asked about, or noted in a run's summary.
     virtual void reportCheck(const QString &readableName, const ArchiveCheck &check) = 0;
+    // The device went and the copy waits for it to come back, or no longer waits.
+    virtual void waitForPhone(bool waiting) { Q_UNUSED(waiting); }
+    // A line about the single file being copied, such as that it changed on the
+    // phone and is read anew.
+    virtual void noteCopy(const QString &line) = 0;
     // A copy, or a run of copies, is over; saved when every file it was to copy
     // was written. What a person reads off the window but a script must be told:
     // the window does nothing here.

@@ -73,6 +73,7 @@ void Download::end()
     precheck.reset();
     repair.reset();
     lineRetries = 0;
+    resumeCheck = false;
 }
 
 QString ChunkCommand(QByteArrayView phonePath, qint64 chunkIndex)

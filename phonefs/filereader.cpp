@@ -39,7 +39,7 @@ void FileReader::showProgressOf(QByteArrayView gathered)
     // Only a reply that will count as the file's: any other's digits are never added,
     // and a piece read again adds none (its garbled first read was shown already).
     if (m_download.state == Download::State::Reading && !m_download.repair && m_download.lineRetries == 0
-        && gathered.startsWith(FileReadEcho)) {
+        && !m_download.resumeCheck && gathered.startsWith(FileReadEcho)) {
         m_view.showDownloadProgress(m_download.fileData.size() + m_pieceProgress.bytesIn(gathered));
     }
 }
@@ -47,7 +47,52 @@ void FileReader::showProgressOf(QByteArrayView gathered)
 FileReader::Step FileReader::take(const QByteArray &exchange)
 {
     m_download.chunkReply += exchange;
+    if (m_download.resumeCheck)
+        return takeResumeCheck();
     return m_download.repair ? takeRereadPiece() : takePiece();
+}
+
+FileReader::Step FileReader::resume()
+{
+    // Whatever came of the piece asked for when the link went is lost with it.
+    m_download.chunkReply.clear();
+    m_pieceProgress.reset();
+    m_download.lineRetries = 0;
+    if (m_download.repair) {
+        qint64 piece = m_download.repair->piece();
+        return request(piece);
+    }
+    // Until the file is complete, fileData holds whole pieces only.
+    const qint64 wholePieces = m_download.fileData.size() / PieceLength;
+    m_download.chunkIndex = wholePieces;
+    if (wholePieces == 0)
+        return request(m_download.chunkIndex);
+    m_download.resumeCheck = true;
+    qint64 last = wholePieces - 1;
+    return request(last);
+}
+
+FileReader::Step FileReader::takeResumeCheck()
+{
+    const ChunkReply reply = ParseChunkReply(m_download.chunkReply);
+    m_download.chunkReply.clear();
+    if (!reply.data || reply.garbled()) {
+        qint64 last = m_download.chunkIndex - 1;
+        return readAgainFromLine(last);
+    }
+    m_download.lineRetries = 0;
+    m_download.resumeCheck = false;
+    // The phone may be given another file of the same name while the cable is
+    // out; a piece read again shows it, where the size alone might not.
+    const QByteArrayView before = QByteArrayView(m_download.fileData).last(PieceLength);
+    if (reply.count == PieceLength && *reply.data == before)
+        return request(m_download.chunkIndex);
+    const QByteArray rawName = m_download.rawName;
+    const QString readableName = m_download.readableName;
+    m_download.start(rawName, readableName);
+    m_view.showDownloadProgress(0);
+    const Step step = request(m_download.chunkIndex);
+    return step == Step::Asked ? Step::Restarted : step;
 }
 
 FileReader::Step FileReader::takePiece()

@@ -25,6 +25,8 @@ public:
         Asked,  // a request is out, or the device went under it and its event follows
         Read,   // the file is in fileData, checked
         Failed, // the file cannot be had; why() says why
+        Restarted, // the file changed on the phone while the link was down: asked
+                   // for its first piece again
     };
 
     FileReader(Module1 &link, CommandLineWriter &writer, CopyView &view);
@@ -37,6 +39,10 @@ public:
     void replyOver() { m_pieceProgress.reset(); }
     // A complete file-read reply, echo included.
     Step take(const QByteArray &exchange);
+    // The port is open again after the device was lost: the whole pieces read stay,
+    // and the last of them is asked for again, to tell whether the file is still the
+    // one being read.
+    Step resume();
 
     // Once Read: what failed the check of a file damaged on the phone, else empty.
     const QString &damagedEntry() const { return m_damagedEntry; }
@@ -48,6 +54,7 @@ public:
 private:
     Step takePiece();
     Step takeRereadPiece();
+    Step takeResumeCheck();
     // The file is in: checks it, reads again what failed while rounds are left.
     Step checkFile();
     Step rereadPiece();

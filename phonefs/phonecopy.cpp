@@ -6,9 +6,12 @@
 #include "app/Module1.h"
 #include "app/prompts.h"
 
+#include <algorithm>
+
 namespace {
 
 const QString CopyInterrupted = QStringLiteral("Копирование прервано, файл не сохранён.");
+const QString WaitingForPhone = QStringLiteral("связь потеряна, ждём телефон…");
 
 } // namespace
 
@@ -49,11 +52,27 @@ void PhoneCopy::take(const QByteArray &exchange)
 {
     // A read typed in the debug window, or one whose copy was given up, names no
     // file to save or to go on with.
-    if (!isReading())
+    if (!isReading() || m_waiting)
         return;
-    switch (m_reader.take(exchange)) {
+    if (m_probe)
+        return takeProbe(exchange);
+    handle(m_reader.take(exchange));
+}
+
+void PhoneCopy::handle(FileReader::Step step)
+{
+    switch (step) {
     case FileReader::Step::Asked:
         break;
+    case FileReader::Step::Restarted: {
+        const QString line = QStringLiteral("%1: файл на телефоне изменился, копирование начато заново")
+                                 .arg(m_link.download.readableName);
+        if (m_run)
+            m_run->noteCurrent(line);
+        else
+            m_view.noteCopy(line);
+        break;
+    }
     case FileReader::Step::Read:
         save(m_reader.damagedEntry());
         break;
@@ -73,6 +92,11 @@ bool PhoneCopy::skipRefusedInRun()
 
 void PhoneCopy::end(bool saved)
 {
+    m_probe.reset();
+    m_probeQueue.clear();
+    m_savedCopies.clear();
+    if (std::exchange(m_waiting, false))
+        m_view.waitForPhone(false);
     const bool copying = m_link.download.state != Download::State::Idle;
     m_link.download.end();
     m_view.setDownloadRunning(false);
@@ -82,7 +106,8 @@ void PhoneCopy::end(bool saved)
 
 QString PhoneCopy::cancel()
 {
-    const QString summary = m_run ? endRun(true) : QString();
+    // While the copy waits for the phone nothing else shows it ended.
+    const QString summary = m_run ? endRun(true) : m_waiting ? CopyInterrupted : QString();
     end();
     return summary;
 }
@@ -99,11 +124,118 @@ void PhoneCopy::interrupt(const QString &why)
     m_prompts.message(text, Prompts::Icon::None);
 }
 
+bool PhoneCopy::suspend()
+{
+    if (!isRunning())
+        return false;
+    m_waiting = true;
+    m_link.download.chunkReply.clear();
+    m_reader.replyOver();
+    m_view.waitForPhone(true);
+    m_view.showCopyStage(WaitingForPhone);
+    return true;
+}
+
+void PhoneCopy::resume()
+{
+    if (!std::exchange(m_waiting, false))
+        return;
+    m_view.waitForPhone(false);
+    // The count as it was, in place of the wait.
+    m_view.showCopyStage(QString());
+    m_view.showDownloadProgress(m_link.download.fileData.size());
+    if (m_probe) {
+        m_link.download.lineRetries = 0;
+        qint64 piece = m_probe->piece();
+        unlessLost(RequestChunk(m_writer, PhonePath(m_link, m_link.download.rawName), piece));
+    } else if (m_link.download.state == Download::State::Reading) {
+        handle(m_reader.resume());
+    } else if (m_run) {
+        continueRun();
+    }
+}
+
+MaybeFailure PhoneCopy::startCurrent()
+{
+    const CopyAll::Entry &entry = m_run->current();
+    m_savedCopies = m_run->savedCopies();
+    m_probeQueue.clear();
+    for (const SavedCopy &copy : std::as_const(m_savedCopies)) {
+        if (copy.soundArchive)
+            m_probeQueue.append(copy.bytes);
+    }
+    if (m_probeQueue.isEmpty())
+        return m_reader.start(entry.rawName, entry.readableName);
+    m_link.download.start(entry.rawName, entry.readableName);
+    return startProbe();
+}
+
+MaybeFailure PhoneCopy::startProbe()
+{
+    m_probe.emplace(m_probeQueue.takeFirst());
+    m_link.download.lineRetries = 0;
+    qint64 piece = m_probe->piece();
+    MaybeFailure failure = RequestChunk(m_writer, PhonePath(m_link, m_link.download.rawName), piece);
+    if (failure && !m_writer.lostUnder(*failure)) {
+        m_probe.reset();
+        m_link.download.end();
+    }
+    return failure;
+}
+
+void PhoneCopy::takeProbe(const QByteArray &exchange)
+{
+    Download &download = m_link.download;
+    const ChunkReply reply = ParseChunkReply(exchange);
+    qint64 piece = m_probe->piece();
+    const bool garbled = !reply.data || reply.garbled();
+    if (garbled && download.lineRetries < MaxLineRetries) {
+        ++download.lineRetries;
+        return unlessLost(RequestChunk(m_writer, PhonePath(m_link, download.rawName), piece));
+    }
+    // A reply garbled too often tells nothing: the file is read in full instead.
+    const TailProbe::Verdict verdict = garbled ? TailProbe::Verdict::Differs : m_probe->take(reply);
+    download.lineRetries = 0;
+    switch (verdict) {
+    case TailProbe::Verdict::Same:
+        m_probe.reset();
+        download.end();
+        m_run->keepPresent();
+        return continueRun();
+    case TailProbe::Verdict::AskNext:
+        piece = m_probe->piece();
+        return unlessLost(RequestChunk(m_writer, PhonePath(m_link, download.rawName), piece));
+    case TailProbe::Verdict::Differs:
+        break;
+    }
+    m_probe.reset();
+    if (!m_probeQueue.isEmpty())
+        return unlessLost(startProbe());
+    const CopyAll::Entry entry = m_run->current();
+    unlessLost(m_reader.start(entry.rawName, entry.readableName));
+}
+
+void PhoneCopy::unlessLost(const MaybeFailure &failure)
+{
+    if (failure && !m_writer.lostUnder(*failure))
+        skipInRun(failure->message());
+}
+
+bool PhoneCopy::alreadySaved() const
+{
+    const QByteArray &bytes = m_link.download.fileData;
+    return std::any_of(m_savedCopies.begin(), m_savedCopies.end(),
+                       [&bytes](const SavedCopy &copy) { return copy.bytes == bytes; });
+}
+
 void PhoneCopy::save(const QString &damagedEntry)
 {
     Download &download = m_link.download;
     if (m_run) {
-        m_run->saveCurrent(download.fileData, damagedEntry);
+        if (alreadySaved())
+            m_run->keepPresent();
+        else
+            m_run->saveCurrent(download.fileData, damagedEntry);
         download.end();
         continueRun();
         return;
@@ -130,6 +262,7 @@ void PhoneCopy::fail()
 
 void PhoneCopy::skipInRun(const QString &reason)
 {
+    m_probe.reset();
     m_link.download.end();
     m_run->skipCurrent(reason);
     continueRun();
@@ -138,9 +271,8 @@ void PhoneCopy::skipInRun(const QString &reason)
 void PhoneCopy::continueRun()
 {
     while (!m_run->isDone()) {
-        const CopyAll::Entry &entry = m_run->current();
         m_view.showDownloadFile(m_run->currentTitle());
-        const MaybeFailure failure = m_reader.start(entry.rawName, entry.readableName);
+        const MaybeFailure failure = startCurrent();
         if (!failure) {
             m_view.setDownloadRunning(true);
             return;
@@ -164,6 +296,9 @@ QString PhoneCopy::endRun(bool cancelled)
     const QString summary = m_run->summary(cancelled);
     const bool saved = m_run->savedAll();
     m_run.reset();
+    m_probe.reset();
+    m_probeQueue.clear();
+    m_savedCopies.clear();
     // The run's file ends with it, so the copy is over once, for the whole run.
     m_link.download.end();
     m_view.showDownloadFile(QString());

@@ -3,6 +3,7 @@
 #include "app/failure.h"
 #include "copyall.h"
 #include "filereader.h"
+#include "savedcopies.h"
 
 #include <QByteArray>
 #include <QString>
@@ -32,7 +33,12 @@ public:
     bool isReading() const;
 
     // The reply gathered so far, while it arrives, and once it is over.
-    void showProgressOf(QByteArrayView gathered) { m_reader.showProgressOf(gathered); }
+    void showProgressOf(QByteArrayView gathered)
+    {
+        // A saved copy's tail is no part of the count.
+        if (!m_probe)
+            m_reader.showProgressOf(gathered);
+    }
     void replyOver() { m_reader.replyOver(); }
     // A complete file-read reply, echo included; a reply that names no file being
     // read is dropped.
@@ -46,8 +52,24 @@ public:
     QString cancel();
     // The link cannot go on: says why, and what became of a copy or a run.
     void interrupt(const QString &why);
+    // The device went while a copy or a run ran: the whole pieces read stay, and
+    // the copy waits for the port to open again. False when nothing ran.
+    bool suspend();
+    bool isWaiting() const { return m_waiting; }
+    // The port is open again: the copy goes on where it stopped.
+    void resume();
 
 private:
+    void handle(FileReader::Step step);
+    // Starts the current file of the run: asks whether a saved copy is the phone's
+    // file, or reads it.
+    [[nodiscard]] MaybeFailure startCurrent();
+    [[nodiscard]] MaybeFailure startProbe();
+    void takeProbe(const QByteArray &exchange);
+    // The request failed: waits for the device's own event, or skips the file.
+    void unlessLost(const MaybeFailure &failure);
+    // The file read in full is one the folder holds already.
+    bool alreadySaved() const;
     // damagedEntry: what failed the check of a file damaged on the phone.
     void save(const QString &damagedEntry);
     // Ends a copy whose file cannot be had, saying why; in a run, on to the next.
@@ -64,4 +86,10 @@ private:
     Prompts &m_prompts;
     FileReader m_reader;
     std::optional<CopyAll> m_run;
+    // What the folder holds under the current file's name, while a run copies it.
+    QList<SavedCopy> m_savedCopies;
+    // The saved archives left to compare by their tail, and the one being compared.
+    QList<QByteArray> m_probeQueue;
+    std::optional<TailProbe> m_probe;
+    bool m_waiting = false;
 };

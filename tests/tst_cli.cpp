@@ -336,16 +336,37 @@ private slots:
         }
     }
 
-    void hangUpIsALostDevice()
+    // Without the phone back: at once with --wait 0, after it otherwise.
+    void hangUpEndsTheCopyOnceTheWaitIsOver()
+    {
+        for (const char *wait : {"0", "1"}) {
+            Cli cli;
+            QVERIFY(cli.start({{"long.jar", randomBytes(300000, 4)}}, {"--hangup-after", "1"}));
+            const Outcome lost = cli.run({"--wait", wait, "get", "long.jar"});
+            QCOMPARE(lost.status, 1);
+            QVERIFY2(lost.err.contains(QStringLiteral("%1: связь с телефоном потеряна").arg(cli.phone->devicePath())),
+                     qPrintable(lost.err));
+            QVERIFY(lost.err.endsWith(QStringLiteral("\nКопирование прервано, файл не сохранён.\n")));
+            QCOMPARE(cli.workFiles(), QStringList());
+        }
+    }
+
+    // The line drops in the second file; the run goes on once the phone is back, and
+    // a second run finds everything there.
+    void runGoesOnWhenThePhoneIsBack()
     {
         Cli cli;
-        QVERIFY(cli.start({{"long.jar", randomBytes(300000, 4)}}, {"--hangup-after", "1"}));
-        const Outcome lost = cli.run({"get", "long.jar"});
-        QCOMPARE(lost.status, 1);
-        QVERIFY2(lost.err.contains(QStringLiteral("%1: связь с телефоном потеряна").arg(cli.phone->devicePath())),
-                 qPrintable(lost.err));
-        QVERIFY(lost.err.endsWith(QStringLiteral("\nКопирование прервано, файл не сохранён.\n")));
-        QCOMPARE(cli.workFiles(), QStringList());
+        const QMap<QString, QByteArray> files{{"a.jar", randomBytes(70000, 1)}, {"b.jar", randomBytes(200000, 2)},
+                                              {"c.jar", randomBytes(10, 3)}};
+        QVERIFY(cli.start(files, ReturningPhone(cli.phoneFolder, 3)));
+        QCOMPARE(cli.run({"--quiet", "get-all", "."}).status, 0);
+        QCOMPARE(cli.workFiles(), QStringList({"a.jar", "b.jar", "c.jar"}));
+        for (auto file = files.begin(); file != files.end(); ++file)
+            QCOMPARE(readFile(cli.workPath(file.key())), file.value());
+        const Outcome again = cli.run({"get-all", "."});
+        QCOMPARE(again.status, 0);
+        QVERIFY2(again.err.contains(QStringLiteral("Скопировано файлов: 0 из 3\nУже были в папке: 3")), qPrintable(again.err));
+        QCOMPARE(cli.workFiles().size(), 3);
     }
 };
 

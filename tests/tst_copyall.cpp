@@ -59,12 +59,57 @@ private slots:
             requests += readRequests(name, files.value(name).size());
         QCOMPARE(session.phone->received().mid(heardBefore), requests);
 
-        // Again: every name is taken now, so each gets the next free number.
+        // Again: all five are there already, "tetris (2).jar" the phone's one. None
+        // is an archive, so each is read in full and compared.
+        session.prompts.messages.clear();
+        const qsizetype heardFirstRun = session.phone->received().size();
+        QVERIFY(copyAllInto(session, target.path()));
+        QCOMPARE(session.prompts.messageTexts(),
+                 QStringList{QStringLiteral("Скопировано файлов: 0 из 5\nУже были в папке: 5")});
+        QCOMPARE(QDir(target.path()).entryList(QDir::Files).size(), 7);
+        QCOMPARE(session.phone->received().mid(heardFirstRun), requests);
+    }
+
+    // One piece per archive tells it is saved already: the one holding its last
+    // byte, and for an exact multiple of 65535 the empty one after it.
+    void savedArchivesAreKnownByTheirTail()
+    {
+        const JarEntry manifest{"META-INF/MANIFEST.MF", "Manifest-Version: 1.0\r\n"};
+        // A stored entry grows the archive byte for byte.
+        const auto padded = [&](qint64 size) { return BuildJar({{"p.bin", QByteArray(size, 'p'), false}, manifest}).bytes; };
+        const QMap<QString, QByteArray> files{
+            {"small.jar", BuildJar({{"a.bin", randomBytes(900, 1)}, manifest}).bytes},
+            {"big.jar", BuildJar({{"b.bin", randomBytes(150000, 2)}, manifest}).bytes},
+            {"exact.jar", padded(2 * 65535 - padded(0).size())}};
+        QCOMPARE(files.value("exact.jar").size(), 2 * 65535);
+        Session session;
+        QVERIFY(session.start(files));
+        QTemporaryDir target;
+        QVERIFY(copyAllInto(session, target.path()));
+        QCOMPARE(session.prompts.messageTexts(), QStringList{QStringLiteral("Скопировано файлов: 3 из 3")});
+
+        session.prompts.messages.clear();
+        qsizetype heard = session.phone->received().size();
+        QVERIFY(copyAllInto(session, target.path()));
+        QCOMPARE(session.prompts.messageTexts(),
+                 QStringList{QStringLiteral("Скопировано файлов: 0 из 3\nУже были в папке: 3")});
+        QByteArray tails;
+        for (const QString &name : rows(session.list)) {
+            const qint64 size = files.value(name).size();
+            tails += readRequests(name, size, (size - 1) / 65535 * 65535);
+        }
+        QCOMPARE(session.phone->received().mid(heard), tails);
+        QCOMPARE(QDir(target.path()).entryList(QDir::Files).size(), 3);
+
+        // Another archive of the same name is copied beside the saved one.
+        const QByteArray other = BuildJar({{"a.bin", randomBytes(900, 3)}, manifest}).bytes;
+        QVERIFY(writeFile(session.phoneFolder.filePath("small.jar"), other));
         session.prompts.messages.clear();
         QVERIFY(copyAllInto(session, target.path()));
-        QCOMPARE(readFile(target.filePath("tetris (3).jar")), files.value("tetris.jar"));
-        QCOMPARE(readFile(target.filePath("Игра (2).jar")), files.value("Игра.jar"));
-        QCOMPARE(readFile(target.filePath("z (2).jad")), files.value("z.jad"));
+        QCOMPARE(session.prompts.messageTexts(),
+                 QStringList{QStringLiteral("Скопировано файлов: 1 из 3\nУже были в папке: 2")});
+        QCOMPARE(readFile(target.filePath("small (2).jar")), other);
+        QCOMPARE(readFile(target.filePath("small.jar")), files.value("small.jar"));
     }
 
     // a.jar is damaged on the line and read again, b.jar refused, c.jar damaged on

@@ -231,20 +231,55 @@ private slots:
         QCOMPARE(readFile(session.savePath("slow.jar")), content);
     }
 
-    void pulledCableMidDownloadLeavesThePortClosed()
+    void pulledCableWaitsForThePhone_data()
     {
-        Session session;
-        QVERIFY(session.start({{"long.jar", randomBytes(300000, 4)}}, {"--hangup-after", "1"}));
+        QTest::addColumn<QString>("phone"); // back as it was, back with another file, never back
+        QTest::newRow("back") << "back";
+        QTest::newRow("file changed") << "changed";
+        QTest::newRow("cancelled while waiting") << "gone";
+    }
 
-        QVERIFY(session.download(QStringLiteral("long.jar")));
-        // Said once, whether the system first refuses the next request's write or not.
-        const QStringList texts = session.prompts.messageTexts();
-        QCOMPARE(texts.size(), 1);
-        QVERIFY2(texts.first().contains(session.portName() + QStringLiteral(": связь с телефоном потеряна (")),
-                 qPrintable(texts.first()));
-        QVERIFY(texts.first().endsWith(QStringLiteral("\nКопирование прервано, файл не сохранён.")));
-        QVERIFY(session.prompts.proposedNames.isEmpty());
+    // The line drops while the third piece is asked for.
+    void pulledCableWaitsForThePhone()
+    {
+        QFETCH(QString, phone);
+        Session session;
+        const QByteArray file = randomBytes(300000, 4);
+        const QStringList gone{"--hangup-after", "2"};
+        QVERIFY(session.start({{"long.jar", file}}, phone == "gone" ? gone : ReturningPhone(session.phoneFolder, 2)));
+        auto *notice = session.window->findChild<QPlainTextEdit *>("Text1");
+        session.prompts.savePaths.enqueue(session.savePath("long.jar"));
+        const QList<QListWidgetItem *> item = session.list->findItems("long.jar", Qt::MatchExactly);
+        session.list->setCurrentItem(item.first());
+        session.window->List2_DblClick();
+
+        QTRY_VERIFY_WITH_TIMEOUT(notice->toPlainText().endsWith(QStringLiteral("связь потеряна, ждём телефон…")), 10000);
         QCOMPARE(lampColour(*session.window), QColor(255, 0, 0));
+        QCOMPARE(session.prompts.messageTexts(), QStringList());
+        const QByteArray other = randomBytes(300000, 5);
+        if (phone == "changed")
+            QVERIFY(writeFile(session.phoneFolder.filePath("long.jar"), other));
+        if (phone == "gone") {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+            QVERIFY(session.idle());
+            QCOMPARE(session.prompts.messageTexts(), QStringList{QStringLiteral("Копирование прервано, файл не сохранён.")});
+            QVERIFY(session.prompts.proposedNames.isEmpty());
+        } else {
+            QTRY_VERIFY_WITH_TIMEOUT(session.idle(), 30000);
+            QCOMPARE(session.prompts.messageTexts(),
+                     QStringList{QStringLiteral("Data Saved to: \"%1\"").arg(session.savePath("long.jar"))});
+            QCOMPARE(readFile(session.savePath("long.jar")), phone == "back" ? file : other);
+            QCOMPARE(lampColour(*session.window), QColor(0, 255, 0));
+            // Nothing before the last whole piece is read again, unless the file changed.
+            const QByteArray again = phone == "back" ? readRequests("long.jar", 300000, 65535)
+                                                     : readRequest("long.jar", 65535) + readRequests("long.jar", 300000);
+            QCOMPARE(session.phone->received().sliced(session.phone->received().indexOf("AT*ERIF")),
+                     readRequests("long.jar", 65535) + again);
+            QCOMPARE(notice->toPlainText().contains(QStringLiteral("long.jar: файл на телефоне изменился, "
+                                                                   "копирование начато заново")),
+                     phone == "changed");
+            return;
+        }
 
         // Starting again is refused at once, and the window stays usable.
         session.window->List2_DblClick();

@@ -64,6 +64,7 @@ public:
     QList<qint64> progress;
     QStringList fileTitles;
     QStringList stages;
+    QStringList notes;
     QList<std::pair<QString, ArchiveCheck::Verdict>> checks;
     QList<qsizetype> pieceLengths;
     QByteArray traffic;
@@ -87,6 +88,7 @@ public:
     void showDownloadProgress(qint64 bytesReceived) override { progress.append(bytesReceived); }
     void showDownloadFile(const QString &title) override { fileTitles.append(title); }
     void showCopyStage(const QString &stage) override { stages.append(stage); }
+    void noteCopy(const QString &line) override { notes.append(line); }
     void reportCheck(const QString &readableName, const ArchiveCheck &check) override
     {
         checks.append({readableName, check.verdict});

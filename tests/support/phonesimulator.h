@@ -22,7 +22,8 @@ public:
     PhoneSimulator(const PhoneSimulator &) = delete;
     PhoneSimulator &operator=(const PhoneSimulator &) = delete;
 
-    // The pseudo-terminal the program opens, empty when the simulator did not start.
+    // The pseudo-terminal the program opens (the --link to it, if one is given),
+    // empty when the simulator did not start.
     QString devicePath() const { return m_devicePath; }
     // Makes COM port n of the program open the simulator.
     void mapToPort(int port) const;
@@ -44,3 +45,11 @@ private:
 // Puts the files in the folder and serves it; null if either failed.
 std::unique_ptr<PhoneSimulator> ServeFiles(const QTemporaryDir &folder, const QMap<QString, QByteArray> &files,
                                            const QStringList &options = {});
+
+// Options of a phone that drops the line after its hangUpAfter-th read reply and is
+// back a second later, behind the link in folder.
+inline QStringList ReturningPhone(const QTemporaryDir &folder, int hangUpAfter)
+{
+    return {"--hangup-after", QString::number(hangUpAfter), "--return-after", "1", "--link",
+            folder.filePath(QStringLiteral("phone-link"))};
+}

@@ -14,6 +14,9 @@ PhoneSimulator::PhoneSimulator(const QString &folder, const QStringList &options
     while (!m_process.canReadLine() && m_process.waitForReadyRead(5000)) {
     }
     m_devicePath = QString::fromLocal8Bit(m_process.readLine()).trimmed();
+    // A phone that comes back does so on a new line; its link names them all.
+    if (const qsizetype link = options.indexOf(QStringLiteral("--link")); link >= 0 && !m_devicePath.isEmpty())
+        m_devicePath = options.value(link + 1);
 }
 
 PhoneSimulator::~PhoneSimulator()

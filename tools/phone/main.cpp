@@ -4,7 +4,10 @@
 #include "phone_engine.h"
 #include "pty_cable.h"
 
+#include <cerrno>
 #include <csignal>
+#include <ctime>
+#include <poll.h>
 #include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -26,6 +29,30 @@ bool writePathFile(const std::string &file, const std::string &path)
         return false;
     const bool written = std::fprintf(out, "%s\n", path.c_str()) > 0;
     return std::fclose(out) == 0 && written;
+}
+
+// Points the link at the line, replacing the old one in one step.
+bool pointLink(const std::string &link, const std::string &path)
+{
+    const std::string fresh = link + ".new";
+    unlink(fresh.c_str());
+    return symlink(path.c_str(), fresh.c_str()) == 0 && rename(fresh.c_str(), link.c_str()) == 0;
+}
+
+// Announces the line: on standard output, in the path file and by the link.
+bool announce(const Options &options, const std::string &path)
+{
+    std::printf("%s\n", path.c_str());
+    std::fflush(stdout);
+    if (!options.pathFile.empty() && !writePathFile(options.pathFile, path)) {
+        std::perror(("morvex-phone: " + options.pathFile).c_str());
+        return false;
+    }
+    if (!options.linkPath.empty() && !pointLink(options.linkPath, path)) {
+        std::perror(("morvex-phone: " + options.linkPath).c_str());
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -79,15 +106,34 @@ int main(int argc, char **argv)
     }
     PhoneEngine engine(options, cable, logFd);
 
+    // The link goes with the cable: a client that looks for it meanwhile finds none.
+    engine.onHangup = [&options] {
+        if (!options.linkPath.empty())
+            unlink(options.linkPath.c_str());
+    };
+
     // The path is announced only once the line is ready to answer.
-    std::printf("%s\n", cable.slavePath().c_str());
-    std::fflush(stdout);
-    if (!options.pathFile.empty() && !writePathFile(options.pathFile, cable.slavePath())) {
-        std::perror(("morvex-phone: " + options.pathFile).c_str());
+    if (!announce(options, cable.slavePath()))
         return 1;
-    }
 
     engine.run(stopRequested, waitMask);
+    if (engine.hungUp() && options.returnAfter != 0) {
+        timespec away { static_cast<time_t>(options.returnAfter), 0 };
+        while (!stopRequested && ppoll(nullptr, 0, &away, &waitMask) < 0 && errno == EINTR) {
+        }
+        if (!stopRequested) {
+            if (!cable.open(error)) {
+                std::fprintf(stderr, "morvex-phone: %s\n", error.c_str());
+                return 1;
+            }
+            engine.reconnect();
+            if (!announce(options, cable.slavePath()))
+                return 1;
+            engine.run(stopRequested, waitMask);
+        }
+    }
+    if (!options.linkPath.empty())
+        unlink(options.linkPath.c_str());
     if (logFd >= 0)
         close(logFd);
     return 0;

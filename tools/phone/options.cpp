@@ -28,7 +28,8 @@ std::string usageText(const char *programName)
         "Simulates a phone on a pseudo-terminal. Its application folder\n"
         "\"/tpa/preset/system/oaf/\" holds the files and sub-folders of <folder>.\n"
         "The slave device path is printed as the first line of standard output.\n"
-        "Runs until SIGINT/SIGTERM or until --hangup-after fires.\n"
+        "Runs until SIGINT/SIGTERM or until --hangup-after fires (and, with\n"
+        "--return-after, the phone does not come back).\n"
         "\n"
         "Options:\n"
         "  --path-file FILE     also write the slave device path to FILE\n"
@@ -53,6 +54,11 @@ std::string usageText(const char *programName)
         "  --short-data-read N  the Nth AT*ERIF's reply (1-based) loses its last data\n"
         "                       byte but states the full count\n"
         "  --hangup-after N     after the Nth AT*ERIF reply, close the line and exit\n"
+        "  --return-after S     with --hangup-after: S seconds after the hang-up the\n"
+        "                       phone is back on a new pseudo-terminal, whose path\n"
+        "                       is printed and written to --path-file\n"
+        "  --link PATH          keep a symbolic link at PATH to the current line;\n"
+        "                       absent while the cable is out\n"
         "  --log FILE           append every received byte to FILE\n"
         "  --help               show this text\n";
 }
@@ -112,6 +118,10 @@ ParsedOptions parseOptions(int argc, char **argv)
         bool ok = true;
         if (arg == "--path-file") {
             options.pathFile = value;
+        } else if (arg == "--link") {
+            options.linkPath = value;
+        } else if (arg == "--return-after") {
+            ok = needNumber(1, 86400, options.returnAfter);
         } else if (arg == "--log") {
             options.logFile = value;
         } else if (arg == "--split") {
@@ -150,6 +160,8 @@ ParsedOptions parseOptions(int argc, char **argv)
 
     if (options.folder.empty())
         return fail("no folder given");
+    if (options.returnAfter != 0 && options.hangupAfter == 0)
+        return fail("--return-after needs --hangup-after");
     result.outcome = ParsedOptions::Outcome::Run;
     return result;
 }

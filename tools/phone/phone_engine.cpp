@@ -77,12 +77,8 @@ PhoneEngine::PhoneEngine(const Options &options, PtyCable &cable, int logFd)
     , m_folder(options.folder)
     , m_interpreter(m_folder, interpreterSettings(options))
     , m_shaper(shaperSettings(options))
-    , m_sessionWatch(cable.slavePath())
 {
-    if (m_sessionWatch.fd() < 0)
-        std::fprintf(stderr, "morvex-phone: cannot watch %s for sessions; "
-                             "a new client may receive what a closed one left unread\n",
-                     cable.slavePath().c_str());
+    reconnect();
 
     // Replies are enqueued only after a whole received chunk is interpreted,
     // so the queue's current size is where this reply's bytes begin.
@@ -91,6 +87,20 @@ PhoneEngine::PhoneEngine(const Options &options, PtyCable &cable, int logFd)
         if (m_options.hangupAfter != 0 && m_fileReadsAnswered == m_options.hangupAfter)
             m_hangupAtByte = m_shaper.bytesQueued() + replyEnd;
     };
+}
+
+void PhoneEngine::reconnect()
+{
+    m_sessionWatch = std::make_unique<SessionWatch>(m_cable.slavePath());
+    if (m_sessionWatch->fd() < 0)
+        std::fprintf(stderr, "morvex-phone: cannot watch %s for sessions; "
+                             "a new client may receive what a closed one left unread\n",
+                     m_cable.slavePath().c_str());
+    m_shaper.clear();
+    m_hangupAtByte.reset();
+    m_outputBlocked = false;
+    m_hungUp = false;
+    m_interpreter.startSession();
 }
 
 void PhoneEngine::run(const volatile std::sig_atomic_t &stopRequested, const sigset_t &waitMask)
@@ -110,7 +120,10 @@ void PhoneEngine::run(const volatile std::sig_atomic_t &stopRequested, const sig
                 hangupDeadline = now + hangupDrainNanos;
             quietHangupChecks = m_cable.unreadByClient() == 0 ? quietHangupChecks + 1 : 0;
             if (quietHangupChecks >= 2 || now >= hangupDeadline) {
+                if (onHangup)
+                    onHangup();
                 m_cable.close();
+                m_hungUp = true;
                 return;
             }
             const timespec pause = durationFromNanos(hangupCheckNanos);
@@ -120,10 +133,10 @@ void PhoneEngine::run(const volatile std::sig_atomic_t &stopRequested, const sig
 
         pollfd fds[2] = {
             { m_cable.masterFd(), static_cast<short>(POLLIN | (m_outputBlocked ? POLLOUT : 0)), 0 },
-            { m_sessionWatch.fd(), POLLIN, 0 },
+            { m_sessionWatch->fd(), POLLIN, 0 },
         };
         const timespec timeout = durationFromNanos(wakeAt - now);
-        const int ready = ppoll(fds, m_sessionWatch.fd() >= 0 ? 2 : 1,
+        const int ready = ppoll(fds, m_sessionWatch->fd() >= 0 ? 2 : 1,
                                 wakeAt != 0 ? &timeout : nullptr, &waitMask);
         if (ready < 0) {
             if (errno == EINTR)
@@ -133,7 +146,7 @@ void PhoneEngine::run(const volatile std::sig_atomic_t &stopRequested, const sig
         }
 
         if (fds[1].revents & POLLIN) {
-            const SessionWatch::Events events = m_sessionWatch.readEvents();
+            const SessionWatch::Events events = m_sessionWatch->readEvents();
             if (events.closed) {
                 // What the client did not read is lost, as on a real line.
                 // Done at close rather than at the next open, where the

@@ -11,6 +11,8 @@
 
 #include <csignal>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <optional>
 
 class PhoneEngine {
@@ -20,6 +22,13 @@ public:
     // Returns when `stopRequested` becomes non-zero (checked whenever a
     // blocked signal is let in) or after the hang-up option fired.
     void run(const volatile std::sig_atomic_t &stopRequested, const sigset_t &waitMask);
+    // The hang-up option fired and the line is closed.
+    bool hungUp() const { return m_hungUp; }
+    // The cable is plugged in again, on the cable's new line: a fresh session
+    // that remembers how many reads it answered, so the hang-up fires once.
+    void reconnect();
+    // Called just before the line drops.
+    std::function<void()> onHangup;
 
 private:
     void readInput();
@@ -33,8 +42,9 @@ private:
     PhoneFolder m_folder;
     AtInterpreter m_interpreter;
     ReplyShaper m_shaper;
-    SessionWatch m_sessionWatch;
+    std::unique_ptr<SessionWatch> m_sessionWatch;
     std::uint64_t m_fileReadsAnswered = 0;
     std::optional<std::uint64_t> m_hangupAtByte;
     bool m_outputBlocked = false;
+    bool m_hungUp = false;
 };
