@@ -28,6 +28,7 @@ MaybeFailure FileReader::start(const QByteArray &rawName, const QString &readabl
 {
     m_download.start(rawName, readableName);
     m_pieceProgress.reset();
+    m_shownProgress = 0;
     MaybeFailure failure = RequestChunk(m_writer, PhonePath(m_link, rawName), m_download.chunkIndex);
     if (failure)
         m_download.end();
@@ -40,8 +41,16 @@ void FileReader::showProgressOf(QByteArrayView gathered)
     // and a piece read again adds none (its garbled first read was shown already).
     if (m_download.state == Download::State::Reading && !m_download.repair && m_download.lineRetries == 0
         && !m_download.resumeCheck && gathered.startsWith(FileReadEcho)) {
-        m_view.showDownloadProgress(m_download.fileData.size() + m_pieceProgress.bytesIn(gathered));
+        showProgress(m_download.fileData.size() + m_pieceProgress.bytesIn(gathered));
     }
+}
+
+void FileReader::showProgress(qint64 bytes)
+{
+    // A garbled reply's digits were counted as they came; the piece asked for again
+    // brings as many, so the count does not take them back meanwhile.
+    m_shownProgress = qMax(m_shownProgress, bytes);
+    m_view.showDownloadProgress(m_shownProgress);
 }
 
 FileReader::Step FileReader::take(const QByteArray &exchange)
@@ -90,6 +99,7 @@ FileReader::Step FileReader::takeResumeCheck()
     const QByteArray rawName = m_download.rawName;
     const QString readableName = m_download.readableName;
     m_download.start(rawName, readableName);
+    m_shownProgress = 0;
     m_view.showDownloadProgress(0);
     const Step step = request(m_download.chunkIndex);
     return step == Step::Asked ? Step::Restarted : step;
@@ -102,7 +112,7 @@ FileReader::Step FileReader::takePiece()
         return checkFile();
     case ChunkOutcome::NeedMore:
         m_view.setDownloadRunning(true);
-        m_view.showDownloadProgress(m_download.fileData.size());
+        showProgress(m_download.fileData.size());
         return request(m_download.chunkIndex);
     case ChunkOutcome::Garbled:
         // The piece just asked for, once more.

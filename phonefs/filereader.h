@@ -35,6 +35,8 @@ public:
     [[nodiscard]] MaybeFailure start(const QByteArray &rawName, const QString &readableName);
     // The reply gathered so far, while it arrives: its digits count in the progress.
     void showProgressOf(QByteArrayView gathered);
+    // Shows the bytes read so far, never fewer than shown before for this file.
+    void showProgress(qint64 bytes);
     // The reply gathered so far is over: handled, or dropped.
     void replyOver() { m_pieceProgress.reset(); }
     // A complete file-read reply, echo included.
@@ -69,6 +71,7 @@ private:
     CommandLineWriter &m_writer;
     CopyView &m_view;
     PieceProgress m_pieceProgress;
+    qint64 m_shownProgress = 0;
     QString m_damagedEntry;
     QString m_why;
     bool m_dataFailed = false;

@@ -143,7 +143,7 @@ void PhoneCopy::resume()
     m_view.waitForPhone(false);
     // The count as it was, in place of the wait.
     m_view.showCopyStage(QString());
-    m_view.showDownloadProgress(m_link.download.fileData.size());
+    m_reader.showProgress(m_link.download.fileData.size());
     if (m_probe) {
         m_link.download.lineRetries = 0;
         qint64 piece = m_probe->piece();
