@@ -64,17 +64,20 @@ void ArchivePrecheck::run()
                 return;
             arrived.swap(m_arrived);
         }
-        if (!following)
-            continue;
-        for (const QByteArray &bytes : std::as_const(arrived))
-            m_window += bytes;
-        following = checkArrivedEntries();
-        // What lies before the next header is done with, and all of it once the
-        // entries cannot be followed further.
-        m_window.remove(0, m_nextHeader - m_windowAt);
-        m_windowAt = m_nextHeader;
-        if (!following)
-            m_window = QByteArray();
+        // Piece by piece, each let go once taken: pieces that queued up while the
+        // thread was behind are never all held twice.
+        for (QByteArray &bytes : arrived) {
+            if (!following)
+                break;
+            m_window += std::exchange(bytes, {});
+            following = checkArrivedEntries();
+            // What lies before the next header is done with, and all of it once the
+            // entries cannot be followed further.
+            m_window.remove(0, m_nextHeader - m_windowAt);
+            m_windowAt = m_nextHeader;
+            if (!following)
+                m_window = QByteArray();
+        }
     }
 }
 
