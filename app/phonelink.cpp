@@ -15,30 +15,20 @@ PhoneLink::PhoneLink(LinkView &view, Prompts &prompts)
     , m_port(*m_ownPort)
     , m_view(view)
     , m_prompts(prompts)
-    , m_requests(m_port)
-    , m_copy(m_link, m_requests, view, prompts)
-    , m_dispatcher(m_link, m_port, m_requests, m_copy, view, prompts)
-    , m_return([this](const QString &device) { return openPort(device, m_speedText); }, [this] { phoneBack(); })
 {
-    m_dispatcher.setWaitForPhone([this](const Failure &lost) { return waitForPhone(lost); });
-    m_waitLimit.setSingleShot(true);
-    QObject::connect(&m_waitLimit, &QTimer::timeout, &m_waitLimit, [this] {
-        m_return.stop();
-        m_copy.interrupt(m_lost.message());
-    });
     QObject::connect(m_ownPort.get(), &MSC::onComm, m_ownPort.get(), [this] { MSC_OnComm(); });
-    // A receive event as soon as one byte waits.
-    m_port.setRThreshold(1);
+    setUp();
 }
 
 PhoneLink::PhoneLink(SerialControl &port, LinkView &view, Prompts &prompts)
     : m_port(port)
     , m_view(view)
     , m_prompts(prompts)
-    , m_requests(m_port)
-    , m_copy(m_link, m_requests, view, prompts)
-    , m_dispatcher(m_link, m_port, m_requests, m_copy, view, prompts)
-    , m_return([this](const QString &device) { return openPort(device, m_speedText); }, [this] { phoneBack(); })
+{
+    setUp();
+}
+
+void PhoneLink::setUp()
 {
     m_dispatcher.setWaitForPhone([this](const Failure &lost) { return waitForPhone(lost); });
     m_waitLimit.setSingleShot(true);
@@ -46,6 +36,7 @@ PhoneLink::PhoneLink(SerialControl &port, LinkView &view, Prompts &prompts)
         m_return.stop();
         m_copy.interrupt(m_lost.message());
     });
+    // A receive event as soon as one byte waits.
     m_port.setRThreshold(1);
 }
 

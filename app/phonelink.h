@@ -2,6 +2,7 @@
 
 #include "Module1.h"
 #include "failure.h"
+#include "linkview.h"
 #include "owedrequest.h"
 #include "portreturn.h"
 #include "receivedispatcher.h"
@@ -13,7 +14,6 @@
 #include <optional>
 #include <memory>
 
-class LinkView;
 class MSC;
 class Prompts;
 class SerialControl;
@@ -83,19 +83,22 @@ private:
     // The device went under a copy: true when the copy is to wait for it.
     bool waitForPhone(const Failure &lost);
     void phoneBack();
+    // What both constructors do once the members stand.
+    void setUp();
 
     std::unique_ptr<MSC> m_ownPort;
     SerialControl &m_port;
     LinkView &m_view;
     Prompts &m_prompts;
     Module1 m_link;
-    OwedRequest m_requests;
-    PhoneCopy m_copy;
-    ReceiveDispatcher m_dispatcher;
+    OwedRequest m_requests{m_port};
+    PhoneCopy m_copy{m_link, m_requests, m_view, m_prompts};
+    ReceiveDispatcher m_dispatcher{m_link, m_port, m_requests, m_copy, m_view, m_prompts};
     // The line speed of the last port opened, for opening it again.
     QString m_speedText;
     std::optional<std::chrono::seconds> m_returnWait;
-    PortReturn m_return;
+    PortReturn m_return{[this](const QString &device) { return openPort(device, m_speedText); },
+                        [this] { phoneBack(); }};
     QTimer m_waitLimit;
     Failure m_lost;
 };
