@@ -29,10 +29,15 @@ MaybeFailure FileReader::start(const QByteArray &rawName, const QString &readabl
     m_download.start(rawName, readableName);
     m_pieceProgress.reset();
     m_shownProgress = 0;
-    MaybeFailure failure = RequestChunk(m_writer, PhonePath(m_link, rawName), m_download.chunkIndex);
+    MaybeFailure failure = requestPiece(m_download.chunkIndex);
     if (failure)
         m_download.end();
     return failure;
+}
+
+MaybeFailure FileReader::requestPiece(qint64 &piece)
+{
+    return RequestChunk(m_writer, PhonePath(m_link, m_download.rawName), piece);
 }
 
 void FileReader::showProgressOf(QByteArrayView gathered)
@@ -179,7 +184,7 @@ FileReader::Step FileReader::readAgainFromLine(qint64 &piece)
 
 FileReader::Step FileReader::request(qint64 &piece)
 {
-    const MaybeFailure failure = RequestChunk(m_writer, PhonePath(m_link, m_download.rawName), piece);
+    const MaybeFailure failure = requestPiece(piece);
     // A device that vanished under the write is told of by its own event.
     if (!failure || m_writer.lostUnder(*failure))
         return Step::Asked;

@@ -33,6 +33,8 @@ public:
 
     // Asks for the entry's piece 0.
     [[nodiscard]] MaybeFailure start(const QByteArray &rawName, const QString &readableName);
+    // Writes the request for a piece of the file being read, then counts the piece on.
+    [[nodiscard]] MaybeFailure requestPiece(qint64 &piece);
     // The reply gathered so far, while it arrives: its digits count in the progress.
     void showProgressOf(QByteArrayView gathered);
     // Shows the bytes read so far, never fewer than shown before for this file.

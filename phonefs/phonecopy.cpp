@@ -147,7 +147,7 @@ void PhoneCopy::resume()
     if (m_probe) {
         m_link.download.lineRetries = 0;
         qint64 piece = m_probe->piece();
-        unlessLost(RequestChunk(m_writer, PhonePath(m_link, m_link.download.rawName), piece));
+        unlessLost(m_reader.requestPiece(piece));
     } else if (m_link.download.state == Download::State::Reading) {
         handle(m_reader.resume());
     } else if (m_run) {
@@ -175,7 +175,7 @@ MaybeFailure PhoneCopy::startProbe()
     m_probe.emplace(m_probeQueue.takeFirst());
     m_link.download.lineRetries = 0;
     qint64 piece = m_probe->piece();
-    MaybeFailure failure = RequestChunk(m_writer, PhonePath(m_link, m_link.download.rawName), piece);
+    MaybeFailure failure = m_reader.requestPiece(piece);
     if (failure && !m_writer.lostUnder(*failure)) {
         m_probe.reset();
         m_link.download.end();
@@ -191,7 +191,7 @@ void PhoneCopy::takeProbe(const QByteArray &exchange)
     const bool garbled = !reply.data || reply.garbled();
     if (garbled && download.lineRetries < MaxLineRetries) {
         ++download.lineRetries;
-        return unlessLost(RequestChunk(m_writer, PhonePath(m_link, download.rawName), piece));
+        return unlessLost(m_reader.requestPiece(piece));
     }
     // A reply garbled too often tells nothing: the file is read in full instead.
     const TailProbe::Verdict verdict = garbled ? TailProbe::Verdict::Differs : m_probe->take(reply);
@@ -204,7 +204,7 @@ void PhoneCopy::takeProbe(const QByteArray &exchange)
         return continueRun();
     case TailProbe::Verdict::AskNext:
         piece = m_probe->piece();
-        return unlessLost(RequestChunk(m_writer, PhonePath(m_link, download.rawName), piece));
+        return unlessLost(m_reader.requestPiece(piece));
     case TailProbe::Verdict::Differs:
         break;
     }
