@@ -126,6 +126,7 @@ void AtInterpreter::receive(std::string_view bytes, std::string &out)
 
 void AtInterpreter::answer(const std::string &line, std::string &out)
 {
+    const std::size_t replyStart = out.size();
     const std::string command = normalized(line);
     const bool isCommand = command.rfind("AT", 0) == 0;
     const std::string body = isCommand ? command.substr(2) : std::string();
@@ -151,7 +152,7 @@ void AtInterpreter::answer(const std::string &line, std::string &out)
     }
     out += ok ? okReply : errorReply;
     if (isFileRead && onFileReadAnswered)
-        onFileReadAnswered(out.size());
+        onFileReadAnswered(replyStart, out.size());
 }
 
 bool AtInterpreter::answerCharset(const std::string &command, std::string &out)

@@ -32,7 +32,7 @@ public:
     void startSession();
 
     // Called right after an AT*ERIF reply was appended, with the size of `out` then.
-    std::function<void(std::size_t replyEnd)> onFileReadAnswered;
+    std::function<void(std::size_t replyStart, std::size_t replyEnd)> onFileReadAnswered;
 
 private:
     void answer(const std::string &line, std::string &out);

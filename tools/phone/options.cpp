@@ -54,6 +54,8 @@ std::string usageText(const char *programName)
         "  --short-data-read N  the Nth AT*ERIF's reply (1-based) loses its last data\n"
         "                       byte but states the full count\n"
         "  --hangup-after N     after the Nth AT*ERIF reply, close the line and exit\n"
+        "  --hangup-midway      with --hangup-after: drop the line halfway through\n"
+        "                       that reply's bytes instead\n"
         "  --return-after S     with --hangup-after: S seconds after the hang-up the\n"
         "                       phone is back on a new pseudo-terminal, whose path\n"
         "                       is printed and written to --path-file\n"
@@ -91,6 +93,10 @@ ParsedOptions parseOptions(int argc, char **argv)
         }
         if (arg == "--not-a-phone") {
             options.notAPhone = true;
+            continue;
+        }
+        if (arg == "--hangup-midway") {
+            options.hangupMidway = true;
             continue;
         }
 
@@ -162,6 +168,8 @@ ParsedOptions parseOptions(int argc, char **argv)
         return fail("no folder given");
     if (options.returnAfter != 0 && options.hangupAfter == 0)
         return fail("--return-after needs --hangup-after");
+    if (options.hangupMidway && options.hangupAfter == 0)
+        return fail("--hangup-midway needs --hangup-after");
     result.outcome = ParsedOptions::Outcome::Run;
     return result;
 }

@@ -21,6 +21,7 @@ struct Options {
     std::uint64_t badCountRead = 0; // state a count 10 too high in this file read's reply
     std::uint64_t shortDataRead = 0; // drop the last data byte of this file read's reply
     std::uint64_t hangupAfter = 0; // drop the line after this file read's reply
+    bool hangupMidway = false;     // ... or halfway through its bytes instead
     std::uint64_t returnAfter = 0; // seconds until the line is back after the hang-up, 0 = never
     std::string linkPath;          // a symbolic link kept pointing at the current line
     bool echo = true;

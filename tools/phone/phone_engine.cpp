@@ -82,10 +82,10 @@ PhoneEngine::PhoneEngine(const Options &options, PtyCable &cable, int logFd)
 
     // Replies are enqueued only after a whole received chunk is interpreted,
     // so the queue's current size is where this reply's bytes begin.
-    m_interpreter.onFileReadAnswered = [this](std::size_t replyEnd) {
+    m_interpreter.onFileReadAnswered = [this](std::size_t replyStart, std::size_t replyEnd) {
         ++m_fileReadsAnswered;
         if (m_options.hangupAfter != 0 && m_fileReadsAnswered == m_options.hangupAfter)
-            m_hangupAtByte = m_shaper.bytesQueued() + replyEnd;
+            m_hangupAtByte = m_shaper.bytesQueued() + (m_options.hangupMidway ? (replyStart + replyEnd) / 2 : replyEnd);
     };
 }
 
