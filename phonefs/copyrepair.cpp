@@ -33,3 +33,13 @@ bool CopyRepair::take(QByteArray &fileData, const QByteArray &pieceData)
     }
     return true;
 }
+
+std::optional<qint64> CopyRepair::lastSettledPiece(qint64 fileSize) const
+{
+    const QList<qint64> pending = m_pieces.sliced(m_next);
+    for (qint64 piece = (qMax<qint64>(fileSize, 1) - 1) / PieceLength; piece >= 0; --piece) {
+        if (!pending.contains(piece))
+            return piece;
+    }
+    return std::nullopt;
+}

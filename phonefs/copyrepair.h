@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QList>
 
+#include <optional>
+
 // Mending a copy the line damaged. The read command carries no checksum, but the
 // archive does: the pieces that hold what failed its check are read again and
 // spliced in, round by round. A piece that comes back as it was is what the phone
@@ -23,6 +25,9 @@ public:
     int position() const { return int(m_next) + 1; }
     int pieces() const { return int(m_pieces.size()); }
     bool roundDone() const { return m_next == m_pieces.size(); }
+    // The file's last piece that this round is not still to read again, whose bytes
+    // the copy can vouch for; nullopt when the round reads every piece left.
+    std::optional<qint64> lastSettledPiece(qint64 fileSize) const;
 
     // The piece as read again, spliced into fileData in place of what was there.
     // Data of another length than the piece's first read is garbled or the file

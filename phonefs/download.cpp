@@ -73,7 +73,7 @@ void Download::end()
     precheck.reset();
     repair.reset();
     lineRetries = 0;
-    resumeCheck = false;
+    resumeCheck.reset();
 }
 
 QString ChunkCommand(QByteArrayView phonePath, qint64 chunkIndex)

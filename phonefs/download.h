@@ -33,9 +33,9 @@ struct Download
     std::optional<CopyRepair> repair;
     // How often the piece now asked for was read again because the line garbled it.
     int lineRetries = 0;
-    // The link came back: the piece asked for is the last whole one again, to be
-    // compared with what was read of it before.
-    bool resumeCheck = false;
+    // The link came back: the piece asked for is the last whole one again (the
+    // file's last, once it is complete), to be compared with what was read of it.
+    std::optional<qint64> resumeCheck;
 
     // Reading from piece 0, with nothing left of an earlier copy.
     void start(const QByteArray &raw, const QString &readable);

@@ -72,35 +72,40 @@ FileReader::Step FileReader::resume()
     m_download.chunkReply.clear();
     m_pieceProgress.reset();
     m_download.lineRetries = 0;
+    const qint64 size = m_download.fileData.size();
+    std::optional<qint64> compared;
     if (m_download.repair) {
-        qint64 piece = m_download.repair->piece();
-        return request(piece);
+        // The file is complete; a piece still to be read again cannot be vouched
+        // for. The last one holds the archive's directory, the best witness.
+        compared = m_download.repair->lastSettledPiece(size);
+        if (!compared)
+            return rereadPiece();
+    } else {
+        // Until the file is complete, fileData holds whole pieces only.
+        m_download.chunkIndex = size / PieceLength;
+        if (m_download.chunkIndex == 0)
+            return request(m_download.chunkIndex);
+        compared = m_download.chunkIndex - 1;
     }
-    // Until the file is complete, fileData holds whole pieces only.
-    const qint64 wholePieces = m_download.fileData.size() / PieceLength;
-    m_download.chunkIndex = wholePieces;
-    if (wholePieces == 0)
-        return request(m_download.chunkIndex);
-    m_download.resumeCheck = true;
-    qint64 last = wholePieces - 1;
-    return request(last);
+    m_download.resumeCheck = compared;
+    qint64 piece = *compared;
+    return request(piece);
 }
 
 FileReader::Step FileReader::takeResumeCheck()
 {
     const ChunkReply reply = ParseChunkReply(m_download.chunkReply);
     m_download.chunkReply.clear();
-    if (!reply.data || reply.garbled()) {
-        qint64 last = m_download.chunkIndex - 1;
-        return readAgainFromLine(last);
-    }
+    qint64 piece = *m_download.resumeCheck;
+    if (!reply.data || reply.garbled())
+        return readAgainFromLine(piece);
     m_download.lineRetries = 0;
-    m_download.resumeCheck = false;
+    m_download.resumeCheck.reset();
     // The phone may be given another file of the same name while the cable is
     // out; a piece read again shows it, where the size alone might not.
-    const QByteArrayView before = QByteArrayView(m_download.fileData).last(PieceLength);
-    if (reply.count == PieceLength && *reply.data == before)
-        return request(m_download.chunkIndex);
+    const QByteArray before = m_download.fileData.mid(piece * PieceLength, PieceLength);
+    if (reply.count == before.size() && *reply.data == before)
+        return m_download.repair ? rereadPiece() : request(m_download.chunkIndex);
     const QByteArray rawName = m_download.rawName;
     const QString readableName = m_download.readableName;
     m_download.start(rawName, readableName);

@@ -2,12 +2,14 @@
 // pseudo-terminal.
 #include "cli/printednames.h"
 #include "samples/jarbuilder.h"
+#include "support/phonereplies.h"
 #include "support/phonesimulator.h"
 #include "support/pseudoterminal.h"
 #include "support/searchedports.h"
 #include "support/testfiles.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -348,6 +350,51 @@ private slots:
                      qPrintable(lost.err));
             QVERIFY(lost.err.endsWith(QStringLiteral("\nКопирование прервано, файл не сохранён.\n")));
             QCOMPARE(cli.workFiles(), QStringList());
+        }
+    }
+
+    // The line drops halfway through a piece. Once the phone is back the copy goes on
+    // after comparing a piece it holds whole, or starts over for a file that changed
+    // meanwhile.
+    void getGoesOnWhenThePhoneIsBack()
+    {
+        const QByteArray plain = randomBytes(300000, 4), other = randomBytes(300000, 5);
+        // Three pieces; the line damages the first read.
+        const QByteArray jar = BuildJar({{"a.bin", randomBytes(60000, 1), false}, {"b.bin", randomBytes(60000, 2), false},
+                                         {"c.bin", randomBytes(60000, 3), false}}).bytes;
+        struct Row
+        {
+            QByteArray file;
+            QStringList options;
+            QByteArray beforeTheCut, compared, unchangedAfter;
+        };
+        const QList<Row> rows{
+            // In piece 1: piece 0 is compared, and piece 1 asked for again.
+            {plain, {"2"}, readRequests("long.jar", 65535), readRequest("long.jar", 0),
+             readRequests("long.jar", 300000, 65535)},
+            // While pieces 0 and 2 are read again for the archive check: piece 1 is
+            // the last that is not, and is compared.
+            {jar, {"4", "--corrupt-read", "1"}, readRequests("long.jar", jar.size()) + readRequest("long.jar", 0),
+             readRequest("long.jar", 65535), readRequest("long.jar", 0) + readRequest("long.jar", 131070)}};
+        for (const Row &row : rows) {
+            for (const bool changed : {false, true}) {
+                Cli cli;
+                QVERIFY(cli.start({{"long.jar", row.file}},
+                                  ReturningPhone(cli.phoneFolder, row.options.first().toInt()) + row.options.mid(1)
+                                      + QStringList{"--hangup-midway"}));
+                cli.launch({"get", "long.jar"});
+                QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists(cli.phone->devicePath()), 10000);
+                if (changed)
+                    QVERIFY(writeFile(cli.phoneFolder.filePath("long.jar"), other));
+                const Outcome outcome = cli.finish();
+                QCOMPARE(outcome.status, 0);
+                QCOMPARE(readFile(cli.workPath("long.jar")), changed ? other : row.file);
+                QCOMPARE(outcome.err.contains(u"long.jar: файл на телефоне изменился, копирование начато заново\n"_s),
+                         changed);
+                const QByteArray received = cli.phone->received();
+                QCOMPARE(received.sliced(received.indexOf("AT*ERIF")),
+                         row.beforeTheCut + row.compared + (changed ? readRequests("long.jar", 300000) : row.unchangedAfter));
+            }
         }
     }
 

@@ -2,6 +2,7 @@
 
 // The whole program against our phone simulator on a pseudo-terminal.
 #include "support/jobhelpers.h"
+#include "support/phonereplies.h"
 #include "support/phonesimulator.h"
 #include "support/scriptedprompts.h"
 #include "support/testfiles.h"
@@ -10,25 +11,6 @@
 #include <QTemporaryDir>
 
 #include <memory>
-
-inline const QByteArray FolderHex = "2F7470612F7072657365742F73797374656D2F6F61662F";
-
-// The read request for the piece of the file at offset.
-inline QByteArray readRequest(const QString &name, qint64 offset)
-{
-    return "AT*ERIF=\"" + FolderHex + name.toUtf8().toHex().toUpper() + "\"," + QByteArray::number(offset) + ",65535\r";
-}
-
-// The read requests a copy of the file makes from offset from: one per piece, at
-// k * 65535, and one past the end for an exact multiple.
-inline QByteArray readRequests(const QString &name, qint64 size, qint64 from = 0)
-{
-    QByteArray requests;
-    for (qint64 offset = from; offset <= size; offset += 65535)
-        requests += readRequest(name, offset);
-    return requests;
-}
-
 
 // The program, connected to a simulator serving one folder.
 struct Session
