@@ -70,6 +70,25 @@ private slots:
         QCOMPARE(session.phone->received().mid(heardFirstRun), requests);
     }
 
+    // The line drops halfway through the second piece of the second file; once the
+    // phone is back the run compares the first piece, goes on and saves every file.
+    void runGoesOnWhenThePhoneIsBack()
+    {
+        const QMap<QString, QByteArray> files{{"a.jar", randomBytes(70000, 1)}, {"b.jar", randomBytes(200000, 2)},
+                                              {"c.jar", randomBytes(10, 3)}};
+        Session session;
+        QVERIFY(session.start(files, ReturningPhone(session.phoneFolder, 4) + QStringList{"--hangup-midway"}));
+        QTemporaryDir target;
+        QVERIFY(copyAllInto(session, target.path()));
+        QCOMPARE(session.prompts.messageTexts(), QStringList{QStringLiteral("Скопировано файлов: 3 из 3")});
+        for (auto file = files.begin(); file != files.end(); ++file)
+            QCOMPARE(readFile(target.filePath(file.key())), file.value());
+        const QByteArray received = session.phone->received();
+        QCOMPARE(received.sliced(received.indexOf("AT*ERIF")),
+                 readRequests("a.jar", 70000) + readRequests("b.jar", 65535) + readRequests("b.jar", 200000)
+                     + readRequests("c.jar", 10));
+    }
+
     // One piece per archive tells it is saved already: the one holding its last
     // byte, and for an exact multiple of 65535 the empty one after it.
     void savedArchivesAreKnownByTheirTail()
