@@ -211,6 +211,8 @@ private slots:
             QCOMPARE(got.status, damagedOnPhone ? 3 : 0);
             QCOMPARE(readFile(cli.workPath("app.jar")), jar);
             QCOMPARE(got.err.contains(QStringLiteral("повреждён на телефоне: a.bin")), damagedOnPhone);
+            // A round that changes nothing ends the re-reads: the phone's damage costs one.
+            QCOMPARE(cli.phone->received().count("AT*ERIF"), damagedOnPhone ? 3 : 2);
         }
     }
 
