@@ -233,13 +233,11 @@ private slots:
 
     void pulledCableWaitsForThePhone_data()
     {
-        QTest::addColumn<QString>("phone"); // back as it was, back with another file, never back
-#ifndef Q_OS_WIN
-        // Under Wine the phone cannot come back behind the same COM port: the test
-        // runner's phone loop serves one pseudo-terminal a phone.
+        QTest::addColumn<QString>("phone"); // back as it was, later, with another file, never
         QTest::newRow("back") << "back";
+        // Looked for, and on Windows opened in vain, a few times before it is back.
+        QTest::newRow("back late") << "late";
         QTest::newRow("file changed") << "changed";
-#endif
         QTest::newRow("cancelled while waiting") << "gone";
     }
 
@@ -250,7 +248,8 @@ private slots:
         Session session;
         const QByteArray file = randomBytes(300000, 4);
         const QStringList gone{"--hangup-after", "2"};
-        QVERIFY(session.start({{"long.jar", file}}, phone == "gone" ? gone : ReturningPhone(session.phoneFolder, 2)));
+        const QStringList back = ReturningPhone(session.phoneFolder, 2, phone == "late" ? 5 : 1);
+        QVERIFY(session.start({{"long.jar", file}}, phone == "gone" ? gone : back));
         auto *notice = session.window->findChild<QPlainTextEdit *>("Text1");
         session.prompts.savePaths.enqueue(session.savePath("long.jar"));
         const QList<QListWidgetItem *> item = session.list->findItems("long.jar", Qt::MatchExactly);
@@ -272,11 +271,11 @@ private slots:
             QTRY_VERIFY_WITH_TIMEOUT(session.idle(), 30000);
             QCOMPARE(session.prompts.messageTexts(),
                      QStringList{QStringLiteral("Data Saved to: \"%1\"").arg(session.savePath("long.jar"))});
-            QCOMPARE(readFile(session.savePath("long.jar")), phone == "back" ? file : other);
+            QCOMPARE(readFile(session.savePath("long.jar")), phone == "changed" ? other : file);
             QCOMPARE(lampColour(*session.window), QColor(0, 255, 0));
             // Nothing before the last whole piece is read again, unless the file changed.
-            const QByteArray again = phone == "back" ? readRequests("long.jar", 300000, 65535)
-                                                     : readRequest("long.jar", 65535) + readRequests("long.jar", 300000);
+            const QByteArray again = phone != "changed" ? readRequests("long.jar", 300000, 65535)
+                                                        : readRequest("long.jar", 65535) + readRequests("long.jar", 300000);
             QCOMPARE(session.phone->received().sliced(session.phone->received().indexOf("AT*ERIF")),
                      readRequests("long.jar", 65535) + again);
             QCOMPARE(notice->toPlainText().contains(QStringLiteral("long.jar: файл на телефоне изменился, "
