@@ -34,12 +34,14 @@ PortReturn::PortReturn(Open open, std::function<void()> opened)
 void PortReturn::remember(const QString &device)
 {
     m_device = device;
+    m_listed = false;
     m_serialNumber.clear();
     m_vendorProduct.reset();
     const QString path = systemPath(device);
     for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
         if (info.portName().compare(device, Qt::CaseInsensitive) != 0 && info.systemLocation() != path)
             continue;
+        m_listed = true;
         m_serialNumber = info.serialNumber();
         if (info.hasVendorIdentifier() && info.hasProductIdentifier())
             m_vendorProduct = {info.vendorIdentifier(), info.productIdentifier()};
@@ -86,7 +88,9 @@ void PortReturn::look()
 QString PortReturn::presentName() const
 {
 #ifdef Q_OS_WIN
-    const bool there = SerialDeviceNames().contains(m_device, Qt::CaseInsensitive);
+    // A port the system did not list, such as one Wine maps to a device by hand,
+    // cannot be seen come back: it is tried as if there.
+    const bool there = !m_listed || SerialDeviceNames().contains(m_device, Qt::CaseInsensitive);
 #else
     const bool there = QFileInfo::exists(m_device);
 #endif

@@ -12,7 +12,8 @@
 // for the device: at the same name, or (a USB device whose old handle was still
 // open when it returned) under another name with the same serial number, or
 // vendor and product IDs. It opens a device only once it has been back for 2 s:
-// other software may hold it briefly after it appears; a busy port is tried again.
+// other software may hold it briefly after it appears; a busy port is tried again,
+// as is, every second, a Windows port that the system does not list.
 class PortReturn
 {
 public:
@@ -35,6 +36,8 @@ private:
     Open m_open;
     std::function<void()> m_opened;
     QString m_device;
+    // Whether the system listed the device when it opened.
+    bool m_listed = false;
     QString m_serialNumber;
     std::optional<std::pair<quint16, quint16>> m_vendorProduct;
     QTimer m_tick;

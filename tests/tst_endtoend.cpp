@@ -233,26 +233,25 @@ private slots:
 
     void pulledCableWaitsForThePhone_data()
     {
-        QTest::addColumn<QString>("phone"); // back as it was, back with another file, never back
-#ifndef Q_OS_WIN
-        // Under Wine the phone cannot come back behind the same COM port: the test
-        // runner's phone loop serves one pseudo-terminal a phone.
+        QTest::addColumn<QString>("phone"); // back as it was, later, with another file, never
         QTest::newRow("back") << "back";
+        // Looked for, and on Windows opened in vain, a few times before it is back.
+        QTest::newRow("back late") << "late";
         QTest::newRow("file changed") << "changed";
-#endif
         QTest::newRow("cancelled while waiting") << "gone";
     }
 
-    // The line drops halfway through the second piece, or (for another file) right
-    // after it.
+    // The line drops halfway through the second piece ("back"), or right after it.
     void pulledCableWaitsForThePhone()
     {
         QFETCH(QString, phone);
         Session session;
         const QByteArray file = randomBytes(300000, 4);
         const QStringList gone{"--hangup-after", "2"};
-        const QStringList back = ReturningPhone(session.phoneFolder, 2) + QStringList{"--hangup-midway"};
-        QVERIFY(session.start({{"long.jar", file}}, phone == "gone" ? gone : phone == "back" ? back : ReturningPhone(session.phoneFolder, 2)));
+        QStringList back = ReturningPhone(session.phoneFolder, 2, phone == "late" ? 5 : 1);
+        if (phone == "back")
+            back.append(QStringLiteral("--hangup-midway"));
+        QVERIFY(session.start({{"long.jar", file}}, phone == "gone" ? gone : back));
         auto *notice = session.window->findChild<QPlainTextEdit *>("Text1");
         session.prompts.savePaths.enqueue(session.savePath("long.jar"));
         const QList<QListWidgetItem *> item = session.list->findItems("long.jar", Qt::MatchExactly);
@@ -274,11 +273,12 @@ private slots:
             QTRY_VERIFY_WITH_TIMEOUT(session.idle(), 30000);
             QCOMPARE(session.prompts.messageTexts(),
                      QStringList{QStringLiteral("Data Saved to: \"%1\"").arg(session.savePath("long.jar"))});
-            QCOMPARE(readFile(session.savePath("long.jar")), phone == "back" ? file : other);
+            QCOMPARE(readFile(session.savePath("long.jar")), phone == "changed" ? other : file);
             QCOMPARE(lampColour(*session.window), QColor(0, 255, 0));
             // Nothing before the last whole piece is read again, unless the file changed.
-            const QByteArray again = phone == "back" ? readRequest("long.jar", 0) + readRequests("long.jar", 300000, 65535)
-                                                     : readRequest("long.jar", 65535) + readRequests("long.jar", 300000);
+            const QByteArray again = phone == "back"    ? readRequest("long.jar", 0) + readRequests("long.jar", 300000, 65535)
+                                     : phone == "late" ? readRequests("long.jar", 300000, 65535)
+                                                       : readRequest("long.jar", 65535) + readRequests("long.jar", 300000);
             QCOMPARE(session.phone->received().sliced(session.phone->received().indexOf("AT*ERIF")),
                      readRequests("long.jar", 65535) + again);
             QCOMPARE(notice->toPlainText().contains(QStringLiteral("long.jar: файл на телефоне изменился, "

@@ -47,9 +47,9 @@ std::unique_ptr<PhoneSimulator> ServeFiles(const QTemporaryDir &folder, const QM
                                            const QStringList &options = {});
 
 // Options of a phone that drops the line after its hangUpAfter-th read reply and is
-// back a second later, behind the link in folder.
-inline QStringList ReturningPhone(const QTemporaryDir &folder, int hangUpAfter)
+// back the given seconds later, behind the link in folder.
+inline QStringList ReturningPhone(const QTemporaryDir &folder, int hangUpAfter, int awaySeconds = 1)
 {
-    return {"--hangup-after", QString::number(hangUpAfter), "--return-after", "1", "--link",
+    return {"--hangup-after", QString::number(hangUpAfter), "--return-after", QString::number(awaySeconds), "--link",
             folder.filePath(QStringLiteral("phone-link"))};
 }

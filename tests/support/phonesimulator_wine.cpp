@@ -33,12 +33,19 @@ PhoneSimulator::PhoneSimulator(const QString &folder, const QStringList &options
 {
     static int phones = 0;
     m_requests = QDir(qEnvironmentVariable("MORVEX_PHONE_REQUESTS")).filePath(QString::number(++phones));
-    const QStringList arguments = options + QStringList{"--log", unixPath(logPath()), unixPath(folder)};
+    QStringList arguments = options + QStringList{"--log", unixPath(logPath()), unixPath(folder)};
+    const qsizetype link = arguments.indexOf(QStringLiteral("--link")) + 1;
+    if (link > 0)
+        arguments[link] = unixPath(arguments[link]);
     if (!request(m_requests + ".start", arguments.join('\n').toUtf8() + '\n'))
         return;
     const QString pathFile = m_requests + ".path";
     if (QTest::qWaitFor([&] { return readFile(pathFile).endsWith('\n'); }, 5000))
-        m_devicePath = QString::fromLocal8Bit(readFile(pathFile)).trimmed();
+        m_devicePath = QString::fromUtf8(readFile(pathFile)).trimmed();
+    // A phone that comes back does so on a new line; its link names them all, and
+    // is away while the cable is out, as the COM port pointed at it then is.
+    if (link > 0 && !m_devicePath.isEmpty())
+        m_devicePath = arguments[link];
 }
 
 PhoneSimulator::~PhoneSimulator()
@@ -48,5 +55,5 @@ PhoneSimulator::~PhoneSimulator()
 
 void PhoneSimulator::mapToPort(int port) const
 {
-    (void)request(m_requests + ".com", QByteArray::number(port));
+    (void)request(m_requests + ".com", QByteArray::number(port) + '\n' + m_devicePath.toUtf8() + '\n');
 }
