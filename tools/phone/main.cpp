@@ -39,19 +39,20 @@ bool pointLink(const std::string &link, const std::string &path)
     return symlink(path.c_str(), fresh.c_str()) == 0 && rename(fresh.c_str(), link.c_str()) == 0;
 }
 
-// Announces the line: on standard output, in the path file and by the link.
+// Announces the line: by the link, in the path file and on standard output, in
+// that order, since whoever has read the path may open the line by the link.
 bool announce(const Options &options, const std::string &path)
 {
-    std::printf("%s\n", path.c_str());
-    std::fflush(stdout);
-    if (!options.pathFile.empty() && !writePathFile(options.pathFile, path)) {
-        std::perror(("morvex-phone: " + options.pathFile).c_str());
-        return false;
-    }
     if (!options.linkPath.empty() && !pointLink(options.linkPath, path)) {
         std::perror(("morvex-phone: " + options.linkPath).c_str());
         return false;
     }
+    if (!options.pathFile.empty() && !writePathFile(options.pathFile, path)) {
+        std::perror(("morvex-phone: " + options.pathFile).c_str());
+        return false;
+    }
+    std::printf("%s\n", path.c_str());
+    std::fflush(stdout);
     return true;
 }
 
