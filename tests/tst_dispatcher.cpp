@@ -23,7 +23,7 @@ const QString CommandError = QStringLiteral("Ошибочная комманда
 // Answers every outstanding read request from the file's bytes; line may change
 // a reply on its way, given the piece's offset.
 void answerReads(FakePhone &phone, const QByteArray &file,
-                 const std::function<void(qint64, QByteArray &)> &line = {})
+                 const std::function<void(qint64, QByteArray &)> &line = {}, bool inHalves = false)
 {
     for (qsizetype answered = 0; answered < phone.port.written.size() && phone.view.downloadRunning;) {
         const QString request = phone.port.written.at(answered++);
@@ -34,7 +34,8 @@ void answerReads(FakePhone &phone, const QByteArray &file,
         QByteArray reply = ReadReply(request.toLatin1(), piece, piece.size());
         if (line)
             line(offset, reply);
-        phone.receive(reply);
+        // In halves, the progress is shown while a reply arrives.
+        phone.receiveInPieces(reply, inHalves ? QList<qsizetype>{reply.size() / 2} : QList<qsizetype>());
     }
 }
 
@@ -201,12 +202,14 @@ private slots:
         phone.prompts.questionAnswers.enqueue(keep);
         phone.prompts.savePaths.enqueue(folder.filePath("game.jar"));
         QCOMPARE(run ? phone.link.copyAll(folder.path(), {{"game.jar", "game.jar"}}) : phone.startDownload(0), std::nullopt);
-        answerReads(phone, onPhone, line);
+        answerReads(phone, onPhone, line, true);
 
         // Four pieces, then the three holding the failed entry, read again by the same
         // requests (in more rounds when every read damages it).
         QCOMPARE(phone.port.written.size(), damage == "always" ? 13 : 7);
         QCOMPARE(phone.port.written.mid(4, 3), phone.port.written.mid(1, 3));
+        // Pieces read again add nothing to the count.
+        QVERIFY(*std::max_element(phone.view.progress.begin(), phone.view.progress.end()) <= onPhone.size());
         const QString checking = QStringLiteral("проверка…");
         const QString again = QStringLiteral("повторное чтение: %1 из 3 частей");
         QCOMPARE(phone.view.stages.mid(0, 5), (QStringList{checking, again.arg(1), again.arg(2), again.arg(3), checking}));
