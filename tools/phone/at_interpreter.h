@@ -31,7 +31,8 @@ public:
     // A new client session: drop a half-received line and return to the start-up settings.
     void startSession();
 
-    // Called right after an AT*ERIF reply was appended, with the size of `out` then.
+    // Called right after an AT*ERIF reply was appended, with where in `out` it
+    // begins (after the echo) and ends.
     std::function<void(std::size_t replyStart, std::size_t replyEnd)> onFileReadAnswered;
 
 private:

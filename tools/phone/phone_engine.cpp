@@ -81,7 +81,7 @@ PhoneEngine::PhoneEngine(const Options &options, PtyCable &cable, int logFd)
     reconnect();
 
     // Replies are enqueued only after a whole received chunk is interpreted,
-    // so the queue's current size is where this reply's bytes begin.
+    // so the queue's current size is where that chunk's output begins.
     m_interpreter.onFileReadAnswered = [this](std::size_t replyStart, std::size_t replyEnd) {
         ++m_fileReadsAnswered;
         if (m_options.hangupAfter != 0 && m_fileReadsAnswered == m_options.hangupAfter)
