@@ -440,6 +440,12 @@ private slots:
         for (int i = 0; i < 64; ++i)
             QCOMPARE(drain.take(QByteArray(64 * 1024, 'A')), std::nullopt);
         QVERIFY(drain.heldSize() < 8);
+        // Nor is what comes before an echo cut short.
+        ReplyDrain echoCut;
+        echoCut.add("AT*ERIF=0,10\r");
+        QCOMPARE(echoCut.take(QByteArray(64 * 1024, 'A') + "\r\nAT*ER"), std::nullopt);
+        QVERIFY(echoCut.heldSize() < 8);
+        QCOMPARE(echoCut.take("IF=0,10\r\r\nOK\r\nrest"), QByteArray("\r\nrest"));
 
         // "AT" right behind a dropped reply's "OK" starts no line, so it is no echo.
         ReplyDrain twoOwed;
