@@ -22,6 +22,24 @@ constexpr qsizetype ExpectedReplySize = 2 * PieceLength + 512;
 // a few lines. Beyond it a reply is taken to be endless and is dropped.
 constexpr qsizetype LongestReply = 1 << 20;
 
+// Where the next reply begins when the newest piece, from pieceStart, ends one and
+// begins another: at the first echo that starts a line behind a result code, or
+// at an echo cut after its first letter; -1 when it begins none. Each stretch
+// between two echoes is searched once, however many the piece holds.
+qsizetype nextReplyAt(QByteArrayView gathered, qsizetype pieceStart)
+{
+    qsizetype searchedFrom = pieceStart;
+    for (qsizetype at = gathered.indexOf(LineStartEcho, qMax<qsizetype>(0, pieceStart - 1)); at >= 0;
+         at = gathered.indexOf(LineStartEcho, at + 1)) {
+        if (FindResultCodes(gathered.first(at), searchedFrom).end() >= 0)
+            return at + 1;
+        searchedFrom = at;
+    }
+    const qsizetype cutEcho = gathered.size() - 1;
+    const bool endsInCutEcho = gathered.endsWith("\nA") && cutEcho >= pieceStart;
+    return endsInCutEcho && FindResultCodes(gathered.first(cutEcho - 1), searchedFrom).end() >= 0 ? cutEcho : -1;
+}
+
 } // namespace
 
 ReceiveDispatcher::ReceiveDispatcher(Module1 &link, SerialControl &port, OwedRequest &requests, PhoneCopy &copy,
@@ -113,6 +131,18 @@ void ReceiveDispatcher::resumeAfterDrain(const QByteArray &rest)
 
 void ReceiveDispatcher::gather(const QByteArray &fresh)
 {
+    // Asked again before a reply came, the phone sends the next right behind it, so
+    // a piece may end one reply and begin another.
+    QByteArray next = gatherReply(fresh);
+    while (!next.isEmpty() && !m_drain.isActive())
+        next = gatherReply(next);
+    // A drain begun while a reply was handled takes the rest.
+    if (!next.isEmpty())
+        handlePiece(next);
+}
+
+QByteArray ReceiveDispatcher::gatherReply(const QByteArray &fresh)
+{
     if (m_link.echoBuffer.isEmpty()) {
         // A reply to a read request holds 131070 hex digits; room for it from the
         // start spares copying it again at every doubling as it grows.
@@ -124,6 +154,12 @@ void ReceiveDispatcher::gather(const QByteArray &fresh)
     m_link.echoBuffer += fresh;
     if (!m_link.echoBuffer.startsWith(Echo))
         pieceStart -= setAsideUnaskedLines(pieceStart);
+    QByteArray nextReply;
+    if (const qsizetype next = nextReplyAt(m_link.echoBuffer, pieceStart); next >= 0) {
+        nextReply = m_link.echoBuffer.sliced(next);
+        m_link.echoBuffer.truncate(next);
+        m_link.replyBuffer.chop(nextReply.size());
+    }
 
     const QByteArrayView gathered(m_link.echoBuffer);
     const ResultCodes codes = FindResultCodes(gathered, pieceStart);
@@ -138,7 +174,7 @@ void ReceiveDispatcher::gather(const QByteArray &fresh)
         oweFramingAfter(gathered.sliced(resultEnd));
     } else if (gathered.size() > LongestReply) {
         dropEndlessReply();
-        return;
+        return {};
     } else {
         m_copy.showProgressOf(gathered);
     }
@@ -146,7 +182,7 @@ void ReceiveDispatcher::gather(const QByteArray &fresh)
     if (error >= 0 && m_copy.skipRefusedInRun()) {
         forgetReply();
         m_view.replyCompleted(completed, rejected);
-        return;
+        return nextReply;
     }
     if (error >= 0) {
         m_prompts.message(QStringLiteral("Ошибочная комманда"), Prompts::Icon::None);
@@ -177,6 +213,7 @@ void ReceiveDispatcher::gather(const QByteArray &fresh)
     }
     if (resultEnd >= 0)
         m_view.replyCompleted(completed, rejected);
+    return nextReply;
 }
 
 qsizetype ReceiveDispatcher::setAsideUnaskedLines(qsizetype pieceStart)

@@ -39,8 +39,10 @@ public:
 private:
     void handlePiece(const QByteArray &piece);
     void resumeAfterDrain(const QByteArray &rest);
-    // Adds fresh text to the reply and handles the reply once its result code is in.
+    // Adds fresh text to the replies and handles each once its result code is in.
     void gather(const QByteArray &fresh);
+    // The same for the reply under way; returns the text of the next, if any began.
+    QByteArray gatherReply(const QByteArray &fresh);
     // Drops what the phone sent unasked in front of an echo; how many bytes.
     qsizetype setAsideUnaskedLines(qsizetype pieceStart);
     QByteArray withoutOwedFraming(const QByteArray &piece);

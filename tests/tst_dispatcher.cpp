@@ -46,6 +46,19 @@ class DispatcherTest : public QObject
     Q_OBJECT
 
 private slots:
+    void aPieceMayEndOneReplyAndBeginTheNext()
+    {
+        // Asked again before the listing came, the phone sends the second right
+        // behind the first; wherever a piece ends, each is shown once and whole.
+        const QByteArray twice = Listing + Listing;
+        for (qsizetype cut = 1; cut < twice.size(); ++cut) {
+            FakePhone phone;
+            phone.receiveInPieces(twice, {cut});
+            QCOMPARE(phone.view.readableNames, Listed);
+            QCOMPARE(phone.view.statusTexts, QList<QByteArray>({"", ""}));
+        }
+    }
+
     void replyInPiecesIsRoutedOnceAndCounted()
     {
         FakePhone phone;
