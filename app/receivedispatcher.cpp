@@ -22,24 +22,6 @@ constexpr qsizetype ExpectedReplySize = 2 * PieceLength + 512;
 // a few lines. Beyond it a reply is taken to be endless and is dropped.
 constexpr qsizetype LongestReply = 1 << 20;
 
-// Where the next reply begins when the newest piece, from pieceStart, ends one and
-// begins another: at the first echo that starts a line behind a result code, or
-// at an echo cut after its first letter; -1 when it begins none. Each stretch
-// between two echoes is searched once, however many the piece holds.
-qsizetype nextReplyAt(QByteArrayView gathered, qsizetype pieceStart)
-{
-    qsizetype searchedFrom = pieceStart;
-    for (qsizetype at = gathered.indexOf(LineStartEcho, qMax<qsizetype>(0, pieceStart - 1)); at >= 0;
-         at = gathered.indexOf(LineStartEcho, at + 1)) {
-        if (FindResultCodes(gathered.first(at), searchedFrom).end() >= 0)
-            return at + 1;
-        searchedFrom = at;
-    }
-    const qsizetype cutEcho = gathered.size() - 1;
-    const bool endsInCutEcho = gathered.endsWith("\nA") && cutEcho >= pieceStart;
-    return endsInCutEcho && FindResultCodes(gathered.first(cutEcho - 1), searchedFrom).end() >= 0 ? cutEcho : -1;
-}
-
 } // namespace
 
 ReceiveDispatcher::ReceiveDispatcher(Module1 &link, SerialControl &port, OwedRequest &requests, PhoneCopy &copy,
@@ -132,13 +114,9 @@ void ReceiveDispatcher::resumeAfterDrain(const QByteArray &rest)
 void ReceiveDispatcher::gather(const QByteArray &fresh)
 {
     // Asked again before a reply came, the phone sends the next right behind it, so
-    // a piece may end one reply and begin another.
-    QByteArray next = gatherReply(fresh);
-    while (!next.isEmpty() && !m_drain.isActive())
+    // a piece may end one reply and begin another, or hold several.
+    for (QByteArray next = gatherReply(fresh); !next.isEmpty();)
         next = gatherReply(next);
-    // A drain begun while a reply was handled takes the rest.
-    if (!next.isEmpty())
-        handlePiece(next);
 }
 
 QByteArray ReceiveDispatcher::gatherReply(const QByteArray &fresh)
@@ -155,7 +133,7 @@ QByteArray ReceiveDispatcher::gatherReply(const QByteArray &fresh)
     if (!m_link.echoBuffer.startsWith(Echo))
         pieceStart -= setAsideUnaskedLines(pieceStart);
     QByteArray nextReply;
-    if (const qsizetype next = nextReplyAt(m_link.echoBuffer, pieceStart); next >= 0) {
+    if (const qsizetype next = NextReplyAt(m_link.echoBuffer, pieceStart); next >= 0) {
         nextReply = m_link.echoBuffer.sliced(next);
         m_link.echoBuffer.truncate(next);
         m_link.replyBuffer.chop(nextReply.size());

@@ -6,6 +6,7 @@ namespace {
 
 constexpr QByteArrayView Ok = "OK";
 constexpr QByteArrayView Error = "ERROR";
+constexpr QByteArrayView LineStartEcho = "\nAT";
 
 bool standsAlone(QByteArrayView text, qsizetype at, QByteArrayView keyword)
 {
@@ -47,4 +48,14 @@ qsizetype ResultCodes::end() const
 ResultCodes FindResultCodes(QByteArrayView gathered, qsizetype pieceStart)
 {
     return {lastEndingInPiece(gathered, pieceStart, Ok), lastEndingInPiece(gathered, pieceStart, Error)};
+}
+
+qsizetype NextReplyAt(QByteArrayView gathered, qsizetype pieceStart)
+{
+    qsizetype lineEnd = gathered.indexOf(LineStartEcho, qMax<qsizetype>(0, pieceStart));
+    if (lineEnd < 0 && gathered.size() > pieceStart && gathered.endsWith(LineStartEcho.first(2)))
+        lineEnd = gathered.size() - 2;
+    if (lineEnd < 0 || FindResultCodes(gathered.first(lineEnd), pieceStart).end() < 0)
+        return -1;
+    return lineEnd + 1;
 }

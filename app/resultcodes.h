@@ -20,3 +20,9 @@ struct ResultCodes
 // end. Only where the new piece can take part is searched, so a code split across
 // two pieces is found once, when its last letter arrives.
 ResultCodes FindResultCodes(QByteArrayView gathered, qsizetype pieceStart);
+
+// Where the next reply begins when the newest piece ends one reply and begins
+// another, as it does when the phone was asked again before it answered: at the
+// first echo that starts a line in the piece (or is cut after its first letter at
+// its end), if a result code stands before it; -1 otherwise.
+qsizetype NextReplyAt(QByteArrayView gathered, qsizetype pieceStart);

@@ -48,14 +48,14 @@ class DispatcherTest : public QObject
 private slots:
     void aPieceMayEndOneReplyAndBeginTheNext()
     {
-        // Asked again before the listing came, the phone sends the second right
-        // behind the first; wherever a piece ends, each is shown once and whole.
-        const QByteArray twice = Listing + Listing;
-        for (qsizetype cut = 1; cut < twice.size(); ++cut) {
+        // Asked again before the listing came, the phone sends the next right behind
+        // it; wherever a piece ends, each is shown once and whole.
+        const QByteArray thrice = Listing + Listing + Listing;
+        for (qsizetype cut = 1; cut < thrice.size(); ++cut) {
             FakePhone phone;
-            phone.receiveInPieces(twice, {cut});
+            phone.receiveInPieces(thrice, {cut});
             QCOMPARE(phone.view.readableNames, Listed);
-            QCOMPARE(phone.view.statusTexts, QList<QByteArray>({"", ""}));
+            QCOMPARE(phone.view.statusTexts, QList<QByteArray>({"", "", ""}));
         }
     }
 
