@@ -133,7 +133,7 @@ private slots:
         // of data end nothing, however the pieces fall.
         phone.view.completed.clear();
         const QByteArray typed = "AT+CSCS=\"OKAY\"\r\r\n+X: \"ERRORS\"\r\nOKAY\r\n\r\n+CME ERROR: 4\r\n";
-        phone.receiveInPieces(typed + Listing, {13, 14, 29, 32, typed.size() - 3});
+        phone.receiveInPieces(typed + Listing, {13, 14, 29, 32, typed.size() - 3, typed.size() - 1, typed.size()});
         QCOMPARE(phone.view.completed, (QByteArrayList{'!' + typed.chopped(5), Listing.chopped(2)}));
         QCOMPARE(phone.prompts.messageTexts(), QStringList(4, CommandError));
         QCOMPARE(phone.view.readableNames, Listed);
