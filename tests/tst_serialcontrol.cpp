@@ -35,6 +35,10 @@ private slots:
         QCOMPARE(MSC::deviceForPort(5), QStringLiteral("/dev/ttyACM0"));
         qunsetenv("MORVEX_COM3");
         QCOMPARE(MSC::deviceForPort(3), QStringLiteral("/dev/ttyS2"));
+        // The first port is 1; there is no port 0.
+        MSC numbered;
+        QCOMPARE(messageOf(numbered.setCommPort(1)), QString());
+        QCOMPARE(messageOf(numbered.setCommPort(0)), QStringLiteral("103 Invalid port number"));
 
         using P = QSerialPort;
         const QList<std::tuple<const char *, qint32, P::Parity, P::DataBits, P::StopBits>> accepted{
