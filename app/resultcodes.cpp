@@ -52,7 +52,7 @@ ResultCodes FindResultCodes(QByteArrayView gathered, qsizetype pieceStart)
 
 qsizetype NextReplyAt(QByteArrayView gathered, qsizetype pieceStart)
 {
-    qsizetype lineEnd = gathered.indexOf(LineStartEcho, qMax<qsizetype>(0, pieceStart));
+    qsizetype lineEnd = FindProtocolText(gathered, LineStartEcho, qMax<qsizetype>(0, pieceStart));
     if (lineEnd < 0 && gathered.size() > pieceStart && gathered.endsWith(LineStartEcho.first(2)))
         lineEnd = gathered.size() - 2;
     if (lineEnd < 0 || FindResultCodes(gathered.first(lineEnd), pieceStart).end() < 0)
