@@ -15,7 +15,6 @@ namespace {
 constexpr QByteArrayView Echo = "AT";
 constexpr QByteArrayView FileReadEcho = "AT*ERIF";
 constexpr QByteArrayView ListingEcho = "AT*ELIF";
-constexpr QByteArrayView LineStartEcho = "\nAT";
 constexpr QByteArrayView ResultFraming = "\r\n";
 constexpr qsizetype ExpectedReplySize = 2 * PieceLength + 512;
 // No reply of the phone's comes near this: a full piece is 131070 hex digits and

@@ -6,7 +6,6 @@ namespace {
 
 constexpr QByteArrayView Ok = "OK";
 constexpr QByteArrayView Error = "ERROR";
-constexpr QByteArrayView LineStartEcho = "\nAT";
 
 bool standsAlone(QByteArrayView text, qsizetype at, QByteArrayView keyword)
 {

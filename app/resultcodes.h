@@ -2,6 +2,10 @@
 
 #include <QByteArrayView>
 
+// A command's echo at the start of a line; neither hex data nor a listing's
+// entries ever start a line with "AT".
+inline constexpr QByteArrayView LineStartEcho = "\nAT";
+
 // Where the final result codes of a reply stand, each -1 when absent.
 struct ResultCodes
 {
